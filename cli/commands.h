@@ -1,0 +1,17 @@
+#pragma once
+// The headless subcommands. Each returns the process exit status.
+
+namespace lv::cli {
+
+using CommandFn = int (*)(int argc, char** argv); // argv[0] is the subcommand's name
+
+struct Command {
+    const char* name;
+    const char* summary;
+    CommandFn run;
+};
+
+int runCheck(int argc, char** argv); // commands_lang.cpp
+int runEval(int argc, char** argv);  // commands_lang.cpp
+
+} // namespace lv::cli

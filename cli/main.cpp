@@ -1,0 +1,39 @@
+// lumovar: the command-line front end. Subcommands work headless and never need a display.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/args.h"
+#include "cli/commands.h"
+
+namespace {
+
+using lv::cli::Command;
+
+// Every subcommand, in the order --help lists them.
+const Command kCommands[] = {
+    {"check", "compile a .lv file and list its objects", lv::cli::runCheck},
+    {"eval", "evaluate an object at points", lv::cli::runEval},
+};
+
+void printHelp() {
+    std::printf("usage: lumovar COMMAND [ARGS...]\n"
+                "       lumovar COMMAND --help\n\ncommands:\n");
+    for (const Command& c : kCommands) std::printf("  %-10s %s\n", c.name, c.summary);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printHelp();
+        return lv::cli::kExitUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        printHelp();
+        return lv::cli::kExitOk;
+    }
+    for (const Command& c : kCommands)
+        if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+    std::fprintf(stderr, "lumovar: unknown command '%s' (see lumovar --help)\n", argv[1]);
+    return lv::cli::kExitUsage;
+}

@@ -1,0 +1,45 @@
+#include "primitives/catalogue.h"
+
+#include <array>
+
+#include "lang/builtins.h"
+#include "primitives/conventions.h"
+#include "primitives/families.h"
+
+namespace lv::prim {
+
+namespace {
+
+CheckFn checkFor(lang::CheckKind kind) {
+    switch (kind) {
+    case lang::CheckKind::None: return nullptr;
+    case lang::CheckKind::Accept: return check_accept;
+    case lang::CheckKind::Scales: return check_scales;
+    case lang::CheckKind::TaperScales: return check_taper_scales;
+    case lang::CheckKind::Blend: return check_blend;
+    case lang::CheckKind::ParameterArray: return check_parameter_array;
+    }
+    return nullptr;
+}
+
+using Table = std::array<PrimitiveOps, lang::kBuiltinCount>;
+
+Table buildTable() {
+    Table table{};
+    for (int row = lang::kMathBuiltinCount; row < lang::kBuiltinCount; ++row)
+        table[row].check = checkFor(lang::kBuiltins[row].check);
+    for (auto family : {basicSolidRows(), operationRows(), convolutionRows(), blobRows(),
+                        splineRows()})
+        for (const RowEvaluate& r : family) table[r.row].evaluate = r.evaluate;
+    return table;
+}
+
+} // namespace
+
+const PrimitiveOps& primitiveOps(int row) {
+    static const Table table = buildTable();
+    static const PrimitiveOps none{};
+    return row >= lang::kMathBuiltinCount && row < lang::kBuiltinCount ? table[row] : none;
+}
+
+} // namespace lv::prim

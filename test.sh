@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds every target with warnings as errors, AddressSanitizer and UndefinedBehaviorSanitizer,
+# then runs every test through ctest.
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/ensure-deps.sh
+lv_ensure_deps
+build=build-test
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLV_WERROR=ON -DLV_SANITIZE=ON \
+      -DLV_TESTS=ON >/dev/null
+cmake --build "$build" -j"$(nproc)"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@"
