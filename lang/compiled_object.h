@@ -62,6 +62,7 @@ struct CompiledObject {
     // evaluated on its own, and copying a caller costs nothing per callee.
     std::vector<std::shared_ptr<const CompiledObject>> callees;
     int nestedSlots = 0; // largest callee.slotCount + callee.nestedSlots over all call sites
+    int evalDepth = 0;   // deepest recursion of evaluating this object, callees included
 
     // Reals (and flags) an evaluation of this object needs.
     int workspaceSize() const { return slotCount + nestedSlots; }
@@ -83,6 +84,7 @@ struct RuntimeError {
     const char* message = "";
     int line = 0;
     int column = 0;
+    const struct CompiledObject* object = nullptr; // the object whose code failed
 };
 
 // Deep copy (callees are immutable and shared).

@@ -24,6 +24,7 @@ void reportRuntimeError(const CompiledObject& object, int messageIndex, RuntimeE
     error.message = messageText(messageIndex);
     error.line = object.lineAt(codeIndex);
     error.column = object.columnAt(codeIndex);
+    error.object = &object;
 }
 
 bool CallContext::resolveArray(float handle, float** elements, int* count) const {

@@ -1,0 +1,91 @@
+#include "cli/program.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_set>
+
+#include "cli/args.h"
+#include "lang/settings.h"
+#include "lang/source_text.h"
+
+namespace lv::cli {
+
+namespace {
+
+int compileOne(const std::string& path, const lang::ObjectList& library,
+               lang::ObjectList& objects) {
+    lang::SourceText source = lang::readSourceFile(path);
+    if (!source.ok) {
+        std::fprintf(stderr, "lumovar: cannot read %s: %s\n", path.c_str(), source.error.c_str());
+        return kExitUsage;
+    }
+    std::vector<lang::CompileError> errors;
+    if (lang::compileProgram(source.text.c_str(), objects, errors, library) == 0) {
+        std::fprintf(stderr, "%s: error: out of memory while compiling\n", path.c_str());
+        return kExitUserError;
+    }
+    if (!errors.empty()) {
+        const lang::CompileError& e = errors.front();
+        std::fprintf(stderr, "%s:%d:%d: error: %s\n", path.c_str(), e.line, e.column, e.message);
+        return kExitUserError;
+    }
+    return kExitOk;
+}
+
+void collect(const lang::CompiledObject& o, std::unordered_set<const lang::CompiledObject*>& s) {
+    if (!s.insert(&o).second) return;
+    for (const auto& c : o.callees) collect(*c, s);
+}
+
+} // namespace
+
+int loadProgram(const std::string& path, const std::string& libraryPath, LoadedProgram& out) {
+    out.path = path;
+    out.libraryPath = libraryPath;
+    if (!libraryPath.empty()) {
+        int status = compileOne(libraryPath, {}, out.library);
+        if (status != kExitOk) return status;
+    }
+    return compileOne(path, out.library, out.objects);
+}
+
+lang::CompiledObjectPtr requireObject(const LoadedProgram& program, const std::string& name) {
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (auto o = lang::findObject(program.objects, lower)) return o;
+    std::string names;
+    for (const auto& o : program.objects) names += (names.empty() ? "" : ", ") + o->name;
+    std::fprintf(stderr, "lumovar: %s has no object named '%s' (objects: %s)\n",
+                 program.path.c_str(), name.c_str(), names.empty() ? "none" : names.c_str());
+    return nullptr;
+}
+
+std::string runtimeErrorText(const LoadedProgram& program, const lang::RuntimeError& error) {
+    std::unordered_set<const lang::CompiledObject*> fromLibrary;
+    for (const auto& o : program.library) collect(*o, fromLibrary);
+    const std::string& file = fromLibrary.count(error.object) != 0 ? program.libraryPath
+                                                                   : program.path;
+    return file + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) +
+           ": error: " + error.message;
+}
+
+void printRuntimeError(const LoadedProgram& program, const lang::RuntimeError& error) {
+    std::fprintf(stderr, "%s\n", runtimeErrorText(program, error).c_str());
+}
+
+bool applyEpsAlpha(const std::string& epsText, const std::string& alphaText) {
+    float v = 0.0f;
+    if (!epsText.empty() && !(parseFloat(epsText, v) && lang::setEps(v))) {
+        std::fprintf(stderr, "lumovar: --eps %s: %s\n", epsText.c_str(), lang::kEpsRangeMessage);
+        return false;
+    }
+    if (!alphaText.empty() && !(parseFloat(alphaText, v) && lang::setAlpha(v))) {
+        std::fprintf(stderr, "lumovar: --alpha %s: %s\n", alphaText.c_str(),
+                     lang::kAlphaRangeMessage);
+        return false;
+    }
+    return true;
+}
+
+} // namespace lv::cli

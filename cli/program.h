@@ -1,0 +1,33 @@
+#pragma once
+// Loading and compiling the user's files for the subcommands, with errors printed in the
+// form FILE:LINE:COLUMN: error: MESSAGE.
+#include <string>
+
+#include "lang/compiler.h"
+
+namespace lv::cli {
+
+struct LoadedProgram {
+    std::string path;
+    std::string libraryPath; // empty without --lib
+    lang::ObjectList objects;
+    lang::ObjectList library;
+};
+
+// Compiles libraryPath (without a library) when it is not empty, then path against it.
+// On failure prints the error and returns kExitUsage (unreadable file) or kExitUserError
+// (compile error); returns kExitOk on success.
+int loadProgram(const std::string& path, const std::string& libraryPath, LoadedProgram& out);
+
+// The object named name (any letter case), or prints an error listing the objects.
+lang::CompiledObjectPtr requireObject(const LoadedProgram& program, const std::string& name);
+
+// Prints a run-time error as FILE:LINE:COLUMN: error: MESSAGE, FILE being the library file
+// when the failing code came from a library object.
+void printRuntimeError(const LoadedProgram& program, const lang::RuntimeError& error);
+std::string runtimeErrorText(const LoadedProgram& program, const lang::RuntimeError& error);
+
+// Applies --eps and --alpha through the setters; prints the refusal and returns false.
+bool applyEpsAlpha(const std::string& epsText, const std::string& alphaText);
+
+} // namespace lv::cli
