@@ -242,7 +242,9 @@ float Machine::power(float l, float r, int at) {
     if (r - std::floor(r) < eps_) {
         double n = nearest(std::fabs(r));
         float p = 1.0f;
-        if (n > kMaxStepwiseExponent) {
+        if (std::fabs(l) == 1.0f) { // stays at +-1: only the sign depends on n
+            p = l < 0.0f && std::fmod(n, 2.0) == 1.0 ? -1.0f : 1.0f;
+        } else if (n > kMaxStepwiseExponent) {
             p = toFloat(std::pow(static_cast<double>(l), n));
         } else {
             for (long i = 0; i < static_cast<long>(n); ++i) {
