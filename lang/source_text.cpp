@@ -1,9 +1,11 @@
 #include "lang/source_text.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace lv::lang {
 
@@ -30,20 +32,33 @@ SourceText normalizeSource(const std::string& raw) {
 }
 
 SourceText readSourceFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        SourceText out;
-        out.error = std::strerror(errno != 0 ? errno : ENOENT);
+    SourceText out;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        out.error = std::strerror(errno);
         return out;
     }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
-        SourceText out;
-        out.error = "read error";
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        out.error = S_ISDIR(st.st_mode) ? "is a directory" : "not a regular file";
+        ::close(fd);
         return out;
     }
-    return normalizeSource(buffer.str());
+    std::string raw;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            out.error = std::strerror(errno);
+            ::close(fd);
+            return out;
+        }
+        raw.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return normalizeSource(raw);
 }
 
 } // namespace lv::lang

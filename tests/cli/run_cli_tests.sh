@@ -1,2 +1,73 @@
 #!/usr/bin/env bash
-exit 0
+# Drives the lumovar executable the way users do and checks output and exit status.
+# usage: run_cli_tests.sh LUMOVAR SOURCE_DIR
+set -u
+lv="$1"
+src="$2"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+passed=0
+failed=0
+
+# expect NAME STATUS EXPECTED_OUTPUT_SUBSTRING -- command...
+expect() {
+    local name="$1" want_status="$2" want_text="$3"
+    shift 4
+    local out status
+    out=$("$@" 2>&1)
+    status=$?
+    if [ "$status" -ne "$want_status" ] || [[ "$out" != *"$want_text"* ]]; then
+        echo "FAIL $name: status $status (want $want_status), output:"
+        echo "$out" | head -20
+        echo "  (wanted to contain: $want_text)"
+        failed=$((failed + 1))
+    else
+        passed=$((passed + 1))
+    fi
+}
+
+cat > "$tmp/cube.lv" <<'LV'
+cube(x[3], a[1]) { cube = 1 - x[1]^2; }
+Twice(x[1], a[0]) { twice = 2 * x[1]; }
+LV
+printf 'lib_div(x[1], a[0]) {\n  lib_div = 1 / x[1]; }\n' > "$tmp/lib.lv"
+printf 'user(x[1], a[0]) { user = lib_div(x, 0) + 1; }\n' > "$tmp/user.lv"
+printf 'p(x[1], a[0]) {\n  p = x[1] +; }\n' > "$tmp/bad.lv"
+printf 'p(x[1], a[0])\r\n{ p = x[1]; }\r\n' > "$tmp/crlf.lv"
+printf 'p(x[1], a[0])\r{ p = x[1]; }\n' > "$tmp/cr.lv"
+printf '1 2 3\n\n# comment\n0.5,0,0\n1 2\n3 0 0\n' > "$tmp/points.txt"
+
+expect "check lists objects" 0 $'cube x[3] a[1]\ntwice x[1] a[0]' -- "$lv" check "$tmp/cube.lv"
+expect "check dump" 0 $'cube x[3] a[1]\n  slots 4 nested 0\n  code 8 9 99 100 3 0 9 101 24 21\n  constants 1 1 2\n  strings\n  callees' -- "$lv" check --dump "$tmp/cube.lv"
+expect "compile error position" 1 "$tmp/bad.lv:2:13: error: Expression expected" -- "$lv" check "$tmp/bad.lv"
+expect "missing file" 2 "cannot read $tmp/none.lv" -- "$lv" check "$tmp/none.lv"
+expect "directory" 2 "cannot read $tmp" -- "$lv" check "$tmp"
+expect "CR LF accepted" 0 "p x[1] a[0]" -- "$lv" check "$tmp/crlf.lv"
+expect "bare CR refused" 2 "carriage return" -- "$lv" check "$tmp/cr.lv"
+expect "library" 0 "user x[1] a[0]" -- "$lv" check "$tmp/user.lv" --lib "$tmp/lib.lv"
+expect "without library" 1 "Unassigned identificator used in expression" -- "$lv" check "$tmp/user.lv"
+expect "unknown option" 2 "unknown option '--bogus'" -- "$lv" check --bogus "$tmp/cube.lv"
+expect "check help" 0 "--lib" -- "$lv" check --help
+expect "top help" 0 "eval" -- "$lv" --help
+expect "unknown command" 2 "unknown command" -- "$lv" frobnicate
+
+expect "eval value" 0 "0.75" -- "$lv" eval "$tmp/cube.lv" cube --x 0.5,0,0 --a 7
+expect "eval any case" 0 "6" -- "$lv" eval "$tmp/cube.lv" TWICE --x 3
+expect "eval x count" 2 "--x must give 3 values" -- "$lv" eval "$tmp/cube.lv" cube --x 1,2 --a 0
+expect "eval a count" 2 "--a must give 1 values" -- "$lv" eval "$tmp/cube.lv" cube --x 1,2,3
+expect "eval bad number" 2 "'1e999' is not a finite number" -- "$lv" eval "$tmp/cube.lv" twice --x 1e999
+expect "eval unknown object" 2 "no object named 'ball'" -- "$lv" eval "$tmp/cube.lv" ball --x 1
+expect "eval error in library" 1 "$tmp/lib.lv:2:15: error: Division by zero" -- "$lv" eval "$tmp/user.lv" user --x 0 --lib "$tmp/lib.lv"
+expect "eval eps refused" 2 "Range error: EPS must be between (0.0 .. +1.0)" -- "$lv" eval "$tmp/cube.lv" twice --x 1 --eps 1
+expect "eval alpha refused" 2 "Range error: ALPHA must be in [-1.0 .. +1.0]" -- "$lv" eval "$tmp/cube.lv" twice --x 1 --alpha 2
+expect "eval eps applies" 1 "Division by zero" -- "$lv" eval "$tmp/user.lv" user --x 0.4 --eps 0.5 --lib "$tmp/lib.lv"
+expect "eval points" 1 $'0\n0.75\n'"$tmp/points.txt:5: error: expected 3 values, got 2"$'\n-8' -- "$lv" eval "$tmp/cube.lv" cube --points "$tmp/points.txt" --a 0
+expect "eval stdin" 0 $'2\n4' -- bash -c "printf '1\n2\n' | '$lv' eval '$tmp/cube.lv' twice --points -"
+
+for ex in "$src"/examples/*.lv; do
+    [ -e "$ex" ] || continue
+    expect "example $(basename "$ex") compiles" 0 "" -- "$lv" check "$ex"
+done
+
+echo "cli: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
