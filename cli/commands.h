@@ -13,5 +13,6 @@ struct Command {
 
 int runCheck(int argc, char** argv); // commands_lang.cpp
 int runEval(int argc, char** argv);  // commands_lang.cpp
+int runScene(int argc, char** argv); // commands_model.cpp
 
 } // namespace lv::cli

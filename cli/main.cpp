@@ -13,6 +13,7 @@ using lv::cli::Command;
 const Command kCommands[] = {
     {"check", "compile a .lv file and list its objects", lv::cli::runCheck},
     {"eval", "evaluate an object at points", lv::cli::runEval},
+    {"scene", "print the ray-tracing scene text of a model", lv::cli::runScene},
 };
 
 void printHelp() {
