@@ -82,9 +82,7 @@ float lvconvline(const float* args, CallContext& call) {
     const ArrayArg begin = arrayAt(args, n, 1, call);
     const ArrayArg end = arrayAt(args, n, 2, call);
     if (!holds(begin, 3LL * k.count()) || !holds(end, 3LL * k.count())) return OUTSIDE_VALUE;
-    auto ends = [&](int i) {
-        return std::pair{pointAt(begin.data, i), pointAt(end.data, i)};
-    };
+    auto ends = [&](int i) { return std::pair{pointAt(begin.data, i), pointAt(end.data, i)}; };
     return segmentSum(k, threshold, ends, call);
 }
 
@@ -97,9 +95,7 @@ float lvconvcurve(const float* args, CallContext& call) {
     if (k.count() < 1) return static_cast<float>(0.0 - threshold);
     const ArrayArg vect = arrayAt(args, n, 1, call);
     if (!holds(vect, 3LL * (k.count() + 1LL))) return OUTSIDE_VALUE;
-    auto ends = [&](int i) {
-        return std::pair{pointAt(vect.data, i), pointAt(vect.data, i + 1)};
-    };
+    auto ends = [&](int i) { return std::pair{pointAt(vect.data, i), pointAt(vect.data, i + 1)}; };
     return segmentSum(k, threshold, ends, call);
 }
 
@@ -114,8 +110,8 @@ float lvconvtriangle(const float* args, CallContext& call) {
     float sum = 0.0f;
     for (int i = 0; i < k.count(); ++i) {
         const float* t = vect.data + 9 * i;
-        sum += static_cast<float>(triangleField(k.p, pointAt(t, 0), pointAt(t, 1),
-                                                pointAt(t, 2), k.strengths[i]));
+        sum += static_cast<float>(
+            triangleField(k.p, pointAt(t, 0), pointAt(t, 1), pointAt(t, 2), k.strengths[i]));
     }
     return sum - threshold;
 }
@@ -204,8 +200,7 @@ float lvconvarc(const float* args, CallContext& call) {
         return OUTSIDE_VALUE;
     double sum = 0.0;
     for (int i = 0; i < count; ++i) {
-        const Vec3 b = arcLocalPoint(k.p, pointAt(center.data, i), pointAt(axis.data, i),
-                                     theta[i]);
+        const Vec3 b = arcLocalPoint(k.p, pointAt(center.data, i), pointAt(axis.data, i), theta[i]);
         sum += arcField(b, radius[i], angle[i], k.strengths[i]);
     }
     return static_cast<float>(sum - threshold);

@@ -112,8 +112,8 @@ inline double arcPieceField(Vec3 b, double r, double alpha, double s) {
     const double ca = std::cos(alpha);
     const double H = (b.x * ca + b.y * sa) * G;
     const double M = b.x * G;
-    const double U = G * (rho2 * G * sa - b.x * F * sa + b.y * F * (ca - 1.0)) /
-                     (D * (H - F) * (M - F));
+    const double U =
+        G * (rho2 * G * sa - b.x * F * sa + b.y * F * (ca - 1.0)) / (D * (H - F) * (M - F));
     const double v = std::tan(alpha / 2.0);
     const double byG = b.y * G;
     const double W = D >= 0.0 ? std::atanh((v * (M + F) - byG) / k) + std::atanh(byG / k)

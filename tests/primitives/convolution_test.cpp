@@ -28,8 +28,8 @@ double kernel(double s, double r2) {
 double integrate(const std::function<double(double)>& f, double a, double b, int pieces) {
     static const double node[4] = {0.1834346424956498, 0.5255324099163290, 0.7966664774136267,
                                    0.9602898564975363};
-    static const double weight[4] = {0.3626837833783620, 0.3137066458778873,
-                                     0.2223810344533745, 0.1012285362903763};
+    static const double weight[4] = {0.3626837833783620, 0.3137066458778873, 0.2223810344533745,
+                                     0.1012285362903763};
     const double h = (b - a) / pieces;
     double sum = 0.0;
     for (int k = 0; k < pieces; ++k) {
@@ -49,8 +49,7 @@ double segmentIntegral(Vec3 p, Vec3 q0, Vec3 q1, double s) {
 // Area integral over A + u (B - A) + v (C - A), u, v >= 0, u + v <= 1.
 double triangleIntegral(Vec3 p, Vec3 A, Vec3 B, Vec3 C, double s) {
     const Vec3 e1 = B - A, e2 = C - A;
-    const Vec3 n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
-                 e1.x * e2.y - e1.y * e2.x};
+    const Vec3 n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
     auto row = [&](double u) {
         auto f = [&](double v) { return kernel(s, norm2(p - (A + e1 * u + e2 * v))); };
         return integrate(f, 0.0, 1.0 - u, 16);
@@ -76,8 +75,8 @@ class Random {
 public:
     double uniform(double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(g_); }
     Vec3 point(double extent) {
-        return toFloat({uniform(-extent, extent), uniform(-extent, extent),
-                        uniform(-extent, extent)});
+        return toFloat(
+            {uniform(-extent, extent), uniform(-extent, extent), uniform(-extent, extent)});
     }
 
 private:
@@ -131,8 +130,8 @@ TEST(ConvolutionClosedForms, SliversAndDegenerateTriangles) {
     const Vec3 p{0.3, 0.2, 0.4};
     // Apex right over an end of the longest edge: the altitude's foot is that end.
     const Vec3 a{0, 0, 0}, b{1, 0, 0}, c{1.0, 1e-4f, 0};
-    expectClose(triangleField(p, a, b, c, s), s * s * s * triangleIntegral(p, a, b, c, s),
-                "sliver", 0);
+    expectClose(triangleField(p, a, b, c, s), s * s * s * triangleIntegral(p, a, b, c, s), "sliver",
+                0);
     // A very flat triangle, and two without area at all.
     const Vec3 flatApex{0.5, 1e-3, 0};
     expectClose(triangleField(p, a, b, flatApex, s),
@@ -145,8 +144,8 @@ TEST(ConvolutionClosedForms, ArcPieceMatchesIntegral) {
     Random rnd;
     for (int i = 0; i < 300; ++i) {
         Vec3 b = rnd.point(2);
-        if (i % 5 == 0) b.x = 0.0;          // where the usual rational term divides by zero
-        if (i % 5 == 1) b.x = 1e-12 * b.y;  // and right next to it
+        if (i % 5 == 0) b.x = 0.0;         // where the usual rational term divides by zero
+        if (i % 5 == 1) b.x = 1e-12 * b.y; // and right next to it
         const double r = rnd.uniform(0.2, 2.0);
         const double alpha = rnd.uniform(0.0, 180.0) * kDeg;
         const double s = rnd.uniform(0.3, 3.0);
@@ -170,10 +169,9 @@ TEST(ConvolutionRows, HandValues) {
                 0.61276f, 1e-5);
     // Identity frame: theta = -EPS cancels the EPS added to it.
     const float eps = lang::eps();
-    const float arc =
-        c.call("lvconvarc", {c.array({0.3f, 0.2f, 0.1f}), c.array({0, 0, 0}), one,
-                             c.array({float(2.0 / kDeg)}), c.array({0, 0, 1}), c.array({-eps}),
-                             one, 0.0f});
+    const float arc = c.call("lvconvarc", {c.array({0.3f, 0.2f, 0.1f}), c.array({0, 0, 0}), one,
+                                           c.array({float(2.0 / kDeg)}), c.array({0, 0, 1}),
+                                           c.array({-eps}), one, 0.0f});
     EXPECT_NEAR(arc, 0.82372f, 1e-5);
 }
 
@@ -187,8 +185,8 @@ TEST(ConvolutionRows, SumsElementsMinusThreshold) {
     // A polyline of three segments through four points.
     const double curve = segmentIntegral(p, v0, v1, s0) + segmentIntegral(p, v1, v2, s1) +
                          segmentIntegral(p, v2, v3, s2);
-    expectClose(c.call("lvconvcurve", {x, c.array(flat({v0, v1, v2, v3})), s, float(T)}),
-                curve - T, "curve", 0);
+    expectClose(c.call("lvconvcurve", {x, c.array(flat({v0, v1, v2, v3})), s, float(T)}), curve - T,
+                "curve", 0);
     // Three separate segments: begins and ends in two arrays.
     const double lines = segmentIntegral(p, v0, v2, s0) + segmentIntegral(p, v1, v3, s1) +
                          segmentIntegral(p, v3, v0, s2);
@@ -206,10 +204,10 @@ TEST(ConvolutionRows, SumsElementsMinusThreshold) {
                                       c.array({1, 2.9f, 3, 3, 4, 2}), twoStrengths, float(T)}),
                 tris - T, "mesh", 0);
     // Points.
-    const double points = kernel(s0, norm2(p - v1)) + kernel(s1, norm2(p - v2)) +
-                          kernel(s2, norm2(p - v3));
-    expectClose(c.call("lvconvpoint", {x, c.array(flat({v1, v2, v3})), s, float(T)}),
-                points - T, "points", 0);
+    const double points =
+        kernel(s0, norm2(p - v1)) + kernel(s1, norm2(p - v2)) + kernel(s2, norm2(p - v3));
+    expectClose(c.call("lvconvpoint", {x, c.array(flat({v1, v2, v3})), s, float(T)}), points - T,
+                "points", 0);
 }
 
 // An arc in world space: turned by 90 degrees about Z (axis (0, 0, 1) after the EPS shift),
@@ -295,8 +293,8 @@ TEST(ConvolutionRows, ShortArraysAreOutside) {
             shortArgs.push_back(k.threshold);
             EXPECT_EQ(c.call(k.name, shortArgs), OUTSIDE_VALUE) << k.name << " array " << cut;
         }
-        for (const std::vector<float>& x : {std::vector<float>{0.1f, 0.2f},
-                                            std::vector<float>{0.1f, 0.2f, 0.3f, 0.4f}}) {
+        for (const std::vector<float>& x :
+             {std::vector<float>{0.1f, 0.2f}, std::vector<float>{0.1f, 0.2f, 0.3f, 0.4f}}) {
             FieldCall c;
             std::vector<float> badX = {c.array(x)};
             for (const auto& a : k.arrays) badX.push_back(c.array(a));
@@ -337,9 +335,8 @@ TEST(ConvolutionRows, ZeroLengthSegmentStopsTheEvaluation) {
     EXPECT_STREQ(d.error().message, text);
 
     FieldCall ok;
-    ok.call("lvconvcurve",
-            {ok.array({0.1f, 0.2f, 0.3f}), ok.array({0, 0, 0, 1, 0, 0, 1, 1, 0}), ok.array({1, 1}),
-             0});
+    ok.call("lvconvcurve", {ok.array({0.1f, 0.2f, 0.3f}), ok.array({0, 0, 0, 1, 0, 0, 1, 1, 0}),
+                            ok.array({1, 1}), 0});
     EXPECT_FALSE(ok.failed());
 }
 
