@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -507,12 +508,13 @@ bool loadModelFile(const std::string& path, SourceProvider& sources, ModelFileCo
         return false;
     }
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    if (!in || !(bytes << in.rdbuf())) {
+    std::string bytes;
+    if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.is_open() || in.bad() || fs::is_directory(path, ec)) {
         error = path + ": error: cannot read the file";
         return false;
     }
-    return parseModelFile(bytes.str(), path, absoluteDirOf(path), sources, out, error);
+    return parseModelFile(bytes, path, absoluteDirOf(path), sources, out, error);
 }
 
 bool saveModelFile(const std::string& path, const ModelFileContents& contents,
