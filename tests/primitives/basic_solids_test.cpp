@@ -30,81 +30,54 @@ struct CentredSolid {
 };
 
 const std::vector<CentredSolid>& centredSolids() {
+    // Each reference is the formula as written, with d = x - centre and p the reals.
+    // clang-format off
     static const std::vector<CentredSolid> solids = {
-        {"lvsphere", 1,
-         [](const double* d, const float* p) {
-             return double(p[0]) * p[0] - d[0] * d[0] - d[1] * d[1] - d[2] * d[2];
-         }},
-        {"lvcylinderx", 1,
-         [](const double* d, const float* p) {
-             return double(p[0]) * p[0] - d[1] * d[1] - d[2] * d[2];
-         }},
-        {"lvcylindery", 1,
-         [](const double* d, const float* p) {
-             return double(p[0]) * p[0] - d[0] * d[0] - d[2] * d[2];
-         }},
-        {"lvcylinderz", 1,
-         [](const double* d, const float* p) {
-             return double(p[0]) * p[0] - d[0] * d[0] - d[1] * d[1];
-         }},
-        {"lvconex", 1,
-         [](const double* d, const float* p) {
-             return d[0] * d[0] - sq(d[1] / p[0]) - sq(d[2] / p[0]);
-         }},
-        {"lvconey", 1,
-         [](const double* d, const float* p) {
-             return d[1] * d[1] - sq(d[0] / p[0]) - sq(d[2] / p[0]);
-         }},
-        {"lvconez", 1,
-         [](const double* d, const float* p) {
-             return d[2] * d[2] - sq(d[0] / p[0]) - sq(d[1] / p[0]);
-         }},
-        {"lvtorusz", 2,
-         [](const double* d, const float* p) {
-             return double(p[1]) * p[1] - d[0] * d[0] - d[1] * d[1] - d[2] * d[2] -
-                    double(p[0]) * p[0] + 2.0 * p[0] * std::sqrt(d[0] * d[0] + d[1] * d[1]);
-         }},
-        {"lvtorusx", 2,
-         [](const double* d, const float* p) {
-             return double(p[1]) * p[1] - d[0] * d[0] - d[1] * d[1] - d[2] * d[2] -
-                    double(p[0]) * p[0] + 2.0 * p[0] * std::sqrt(d[1] * d[1] + d[2] * d[2]);
-         }},
-        {"lvtorusy", 2,
-         [](const double* d, const float* p) {
-             return double(p[1]) * p[1] - d[0] * d[0] - d[1] * d[1] - d[2] * d[2] -
-                    double(p[0]) * p[0] + 2.0 * p[0] * std::sqrt(d[0] * d[0] + d[2] * d[2]);
-         }},
-        {"lvellcylx", 2,
-         [](const double* d, const float* p) { return 1.0 - sq(d[1] / p[0]) - sq(d[2] / p[1]); }},
-        {"lvellcyly", 2,
-         [](const double* d, const float* p) { return 1.0 - sq(d[0] / p[0]) - sq(d[2] / p[1]); }},
-        {"lvellcylz", 2,
-         [](const double* d, const float* p) { return 1.0 - sq(d[0] / p[0]) - sq(d[1] / p[1]); }},
-        {"lvellconex", 2,
-         [](const double* d, const float* p) {
-             return d[0] * d[0] - sq(d[1] / p[0]) - sq(d[2] / p[1]);
-         }},
-        {"lvellconey", 2,
-         [](const double* d, const float* p) {
-             return d[1] * d[1] - sq(d[0] / p[0]) - sq(d[2] / p[1]);
-         }},
-        {"lvellconez", 2,
-         [](const double* d, const float* p) {
-             return d[2] * d[2] - sq(d[0] / p[0]) - sq(d[1] / p[1]);
-         }},
-        {"lvellipsoid", 3,
-         [](const double* d, const float* p) {
-             return 1.0 - sq(d[0] / p[0]) - sq(d[1] / p[1]) - sq(d[2] / p[2]);
-         }},
-        {"lvsuperell", 5,
-         [](const double* d, const float* p) {
-             double e = f32(2.0 / p[4]), f = f32(2.0 / p[3]);
-             double across = f32(std::pow(std::fabs(d[0] / p[0]), e)) +
-                             f32(std::pow(std::fabs(d[1] / p[1]), e));
-             double q = f32(std::pow(across, double(p[4]) / p[3]));
-             return 1.0 - q - f32(std::pow(std::fabs(d[2] / p[2]), f));
-         }},
+        {"lvsphere", 1, [](const double* d, const float* p) {
+            return double(p[0]) * p[0] - d[0] * d[0] - d[1] * d[1] - d[2] * d[2]; }},
+        {"lvcylinderx", 1, [](const double* d, const float* p) {
+            return double(p[0]) * p[0] - d[1] * d[1] - d[2] * d[2]; }},
+        {"lvcylindery", 1, [](const double* d, const float* p) {
+            return double(p[0]) * p[0] - d[0] * d[0] - d[2] * d[2]; }},
+        {"lvcylinderz", 1, [](const double* d, const float* p) {
+            return double(p[0]) * p[0] - d[0] * d[0] - d[1] * d[1]; }},
+        {"lvconex", 1, [](const double* d, const float* p) {
+            return d[0] * d[0] - sq(d[1] / p[0]) - sq(d[2] / p[0]); }},
+        {"lvconey", 1, [](const double* d, const float* p) {
+            return d[1] * d[1] - sq(d[0] / p[0]) - sq(d[2] / p[0]); }},
+        {"lvconez", 1, [](const double* d, const float* p) {
+            return d[2] * d[2] - sq(d[0] / p[0]) - sq(d[1] / p[0]); }},
+        {"lvtorusz", 2, [](const double* d, const float* p) {
+            return double(p[1]) * p[1] - d[0] * d[0] - d[1] * d[1] - d[2] * d[2] -
+                   double(p[0]) * p[0] + 2.0 * p[0] * std::sqrt(d[0] * d[0] + d[1] * d[1]); }},
+        {"lvtorusx", 2, [](const double* d, const float* p) {
+            return double(p[1]) * p[1] - d[0] * d[0] - d[1] * d[1] - d[2] * d[2] -
+                   double(p[0]) * p[0] + 2.0 * p[0] * std::sqrt(d[1] * d[1] + d[2] * d[2]); }},
+        {"lvtorusy", 2, [](const double* d, const float* p) {
+            return double(p[1]) * p[1] - d[0] * d[0] - d[1] * d[1] - d[2] * d[2] -
+                   double(p[0]) * p[0] + 2.0 * p[0] * std::sqrt(d[0] * d[0] + d[2] * d[2]); }},
+        {"lvellcylx", 2, [](const double* d, const float* p) {
+            return 1.0 - sq(d[1] / p[0]) - sq(d[2] / p[1]); }},
+        {"lvellcyly", 2, [](const double* d, const float* p) {
+            return 1.0 - sq(d[0] / p[0]) - sq(d[2] / p[1]); }},
+        {"lvellcylz", 2, [](const double* d, const float* p) {
+            return 1.0 - sq(d[0] / p[0]) - sq(d[1] / p[1]); }},
+        {"lvellconex", 2, [](const double* d, const float* p) {
+            return d[0] * d[0] - sq(d[1] / p[0]) - sq(d[2] / p[1]); }},
+        {"lvellconey", 2, [](const double* d, const float* p) {
+            return d[1] * d[1] - sq(d[0] / p[0]) - sq(d[2] / p[1]); }},
+        {"lvellconez", 2, [](const double* d, const float* p) {
+            return d[2] * d[2] - sq(d[0] / p[0]) - sq(d[1] / p[1]); }},
+        {"lvellipsoid", 3, [](const double* d, const float* p) {
+            return 1.0 - sq(d[0] / p[0]) - sq(d[1] / p[1]) - sq(d[2] / p[2]); }},
+        {"lvsuperell", 5, [](const double* d, const float* p) {
+            const double e = f32(2.0 / p[4]), f = f32(2.0 / p[3]);
+            const double across = f32(std::pow(std::fabs(d[0] / p[0]), e)) +
+                                  f32(std::pow(std::fabs(d[1] / p[1]), e));
+            const double q = f32(std::pow(across, double(p[4]) / p[3]));
+            return 1.0 - q - f32(std::pow(std::fabs(d[2] / p[2]), f)); }},
     };
+    // clang-format on
     return solids;
 }
 
