@@ -152,3 +152,37 @@ TEST(Blobs, MissingCentresOrParameterList) {
 
 } // namespace
 } // namespace lv::prim
+
+namespace lv::prim {
+namespace {
+
+TEST(BlobPrograms, CentresFromArraysAndTheExample) {
+    test::CompiledSource src(R"(two(x[3], a[1]) {
+    array xc[2], yc[2], zc[2], b[2], d[2];
+    xc = [0, 3];
+    yc = [0, 0];
+    zc = [0, 0];
+    b = [1, 2];
+    d = [3, 3];
+    yc[2] = a[1];
+    two = lvmetaball(x, xc, yc, zc, b, d, 0.5);
+}
+)");
+    // One centre at distance 1 (inner piece), the other at distance 2 (outer piece).
+    EXPECT_NEAR(src.eval("two", {1, 0, 0}, {0}),
+                2.0 / 3 + 2 * 1.5 * (1 - 2.0 / 3) * (1 - 2.0 / 3) - 0.5, 1e-6);
+    EXPECT_NEAR(src.eval("two", {1, 0, 0}, {5}), 2.0 / 3 - 0.5, 1e-6);
+
+    auto blobs = test::CompiledSource::fromFile(LV_SOURCE_DIR "/examples/blobs.lv");
+    test::expectExampleDescribesSolids("blobs.lv");
+    // The two droplets join below a[1] of about 0.64: look half-way between the centres.
+    EXPECT_GT(blobs.eval("droplets", {0.5f, 0, 0}, {0.5f}), 0.0f);
+    EXPECT_LT(blobs.eval("droplets", {0.8f, 0, 0}, {0.8f}), 0.0f);
+    for (const char* name : {"molecule", "puffs", "cloud"}) {
+        EXPECT_GT(blobs.eval(name, {0, 0.3f, 0.1f}), 0.0f) << name;
+        EXPECT_LT(blobs.eval(name, {0, 0, 3.5f}), 0.0f) << name;
+    }
+}
+
+} // namespace
+} // namespace lv::prim

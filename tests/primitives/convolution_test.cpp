@@ -342,3 +342,82 @@ TEST(ConvolutionRows, ZeroLengthSegmentStopsTheEvaluation) {
 
 } // namespace
 } // namespace lv::prim
+
+namespace lv::prim {
+namespace {
+
+// Through the compiler and the interpreter: the element layout of real arrays, the zero-length
+// segment error at the position of the function name, and arrays left unchanged.
+TEST(ConvolutionPrograms, SegmentsArcsAndErrors) {
+    test::CompiledSource src(R"(segs(x[3], a[0]) {
+    array b[6], e[6], s[2];
+    b = [0, 0, 0, -1, 0.5, 0];
+    e = [1, 0.5, 0.2, 1, 1, 1];
+    s = [1, 2];
+    segs = lvconvline(x, b, e, s, 0.25);
+}
+broken(x[3], a[0]) {
+    array b[6], e[6], s[2];
+    b = [0, 0, 0, 1, 1, 1];
+    e = [1, 0.5, 0.2, 1, 1, 1];
+    s = [1, 2];
+    broken = 1 + lvconvline(x, b, e, s, 0.25);
+}
+arc(x[3], a[1]) {
+    array c[3], r[1], ang[1], ax[3], th[1], s[1];
+    c = [0, 0, 0];
+    r = [1];
+    ang = [270];
+    ax = [0, 0, 1];
+    th = [0];
+    s = [1];
+    f = lvconvarc(x, c, r, ang, ax, th, s, 0);
+    if a[1] > 0 then
+        f = ang[1];
+    endif;
+    arc = f;
+}
+)");
+    const Vec3 p{0.3f, 0.7f, -0.4f};
+    const double want = segmentIntegral(p, {0, 0, 0}, {1, 0.5f, 0.2f}, 1.0) +
+                        segmentIntegral(p, {-1, 0.5f, 0}, {1, 1, 1}, 2.0) - 0.25;
+    expectClose(src.eval("segs", {0.3f, 0.7f, -0.4f}), want, "program", 0);
+
+    EXPECT_TRUE(std::isnan(src.eval("broken", {0.3f, 0.7f, -0.4f})));
+    EXPECT_STREQ(src.error().message, "ERROR:Tips of the segment take same coordinate!\n");
+    EXPECT_EQ(src.error().line, 13);
+    EXPECT_EQ(src.error().column, 18);
+
+    // A full turn less a quarter: a half circle and a quarter circle after it.
+    const float arc = src.eval("arc", {0.2f, -0.9f, 0.1f}, {0});
+    const double wantArc = arcIntegral({0.2f, -0.9f, 0.1f}, 1, 0, 180 * kDeg, 1) +
+                           arcIntegral({0.2f, -0.9f, 0.1f}, 1, 3.141592, 90 * kDegFine, 1);
+    EXPECT_NEAR(arc, wantArc, 1e-4); // the frame turns by the tiny angle EPS degrees
+    EXPECT_EQ(src.eval("arc", {0.2f, -0.9f, 0.1f}, {1}), 270.0f);
+}
+
+TEST(ConvolutionPrograms, SkeletonExample) {
+    test::expectExampleDescribesSolids("skeleton.lv");
+    auto src = test::CompiledSource::fromFile(LV_SOURCE_DIR "/examples/skeleton.lv");
+    // Head, halo, spine, an arm and a leg are inside; the space between the legs, beside
+    // the head and around the figure is not.
+    for (std::vector<float> p : {std::vector<float>{0, 0, 3.1f},
+                                 {0.6f, 0, 3.8f},
+                                 {0, 0, 1.2f},
+                                 {-0.9f, 0, 1.55f},
+                                 {0.5f, 0, -1.5f}})
+        EXPECT_GT(src.eval("figure", p, {0.5f}), 0.0f) << p[0] << " " << p[2];
+    for (std::vector<float> p :
+         {std::vector<float>{0, 0, -2.5f}, {1.2f, 0, 3.1f}, {1, 0, 0}, {3.5f, 3.5f, 3.5f}})
+        EXPECT_LT(src.eval("figure", p, {0.5f}), 0.0f) << p[0] << " " << p[2];
+    // A lower threshold makes the figure plumper.
+    EXPECT_GT(src.eval("figure", {1, 0, 0}, {0.1f}), 0.0f);
+    // The tent's walls and mat are solid, its inside and the space around it are not.
+    EXPECT_GT(src.eval("tent", {1, 0, -0.25f}), 0.0f);
+    EXPECT_GT(src.eval("tent", {0, -3, -2}), 0.0f);
+    EXPECT_LT(src.eval("tent", {0, 0, -1}), 0.0f);
+    EXPECT_LT(src.eval("tent", {0, 0, 3}), 0.0f);
+}
+
+} // namespace
+} // namespace lv::prim

@@ -3,6 +3,7 @@
 // the code index of their array-argument word, arguments arrive in reverse order, the row's
 // check runs first, and a failure reported during evaluation stops the call. The call word has
 // a known source position so that error positions can be checked.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -10,7 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "lang/builtins.h"
+#include "lang/compiler.h"
+#include "lang/interpreter.h"
 #include "lang/runtime.h"
+#include "lang/source_text.h"
 #include "primitives/catalogue.h"
 
 namespace lv::prim::test {
@@ -75,5 +79,75 @@ private:
     lang::RuntimeError error_;
     bool failed_ = false;
 };
+
+// A Lumovar program compiled from text or from a file, with its objects evaluated through the
+// interpreter.
+class CompiledSource {
+public:
+    static CompiledSource fromFile(const std::string& path) {
+        const lang::SourceText source = lang::readSourceFile(path);
+        EXPECT_TRUE(source.ok) << path << ": " << source.error;
+        return CompiledSource(source.text);
+    }
+
+    explicit CompiledSource(const std::string& text) {
+        lang::compileProgram(text.c_str(), objects_, errors_, {});
+        EXPECT_TRUE(errors_.empty()) << errors_.front().line << ":" << errors_.front().column
+                                     << ": " << errors_.front().message;
+    }
+
+    // Value of object name at x with parameters a; NaN (and error()) when evaluation stopped.
+    float eval(const std::string& name, const std::vector<float>& x,
+               const std::vector<float>& a = {}) {
+        error_ = lang::RuntimeError{};
+        const lang::CompiledObjectPtr object = lang::findObject(objects_, name);
+        EXPECT_NE(object, nullptr) << name;
+        if (object == nullptr) return NAN;
+        EXPECT_EQ(object->xSize, static_cast<int>(x.size())) << name;
+        EXPECT_EQ(object->aSize, static_cast<int>(a.size())) << name;
+        lang::Workspace space(*object);
+        std::copy(x.begin(), x.end(), space.values.begin());
+        std::copy(a.begin(), a.end(), space.values.begin() + object->xSize);
+        float result = NAN;
+        return lang::executeObject(*object, space.values.data(), space.flags.data(), result,
+                                   error_) == 1
+                   ? result
+                   : NAN;
+    }
+
+    const lang::RuntimeError& error() const { return error_; }
+    const lang::ObjectList& objects() const { return objects_; }
+
+private:
+    lang::ObjectList objects_;
+    std::vector<lang::CompileError> errors_;
+    lang::RuntimeError error_;
+};
+
+// An example program: starts with a comment, compiles, and every object (with each parameter
+// 0.5) evaluates without error to finite values on a grid over -4 .. 4, some inside, some not.
+inline void expectExampleDescribesSolids(const std::string& file) {
+    const std::string path = std::string(LV_SOURCE_DIR) + "/examples/" + file;
+    const lang::SourceText source = lang::readSourceFile(path);
+    ASSERT_TRUE(source.ok) << path;
+    EXPECT_EQ(source.text.rfind("--", 0), 0u) << path << " has no comment header";
+    CompiledSource program(source.text);
+    ASSERT_FALSE(program.objects().empty()) << path;
+    for (const lang::CompiledObjectPtr& object : program.objects()) {
+        const std::vector<float> a(static_cast<std::size_t>(object->aSize), 0.5f);
+        int inside = 0, outside = 0;
+        for (float px = -4; px <= 4; px += 0.5f)
+            for (float py = -4; py <= 4; py += 0.5f)
+                for (float pz = -4; pz <= 4; pz += 0.5f) {
+                    const float f = program.eval(object->name, {px, py, pz}, a);
+                    ASSERT_TRUE(std::isfinite(f))
+                        << object->name << " at " << px << " " << py << " " << pz << ": "
+                        << program.error().message;
+                    (f >= 0 ? inside : outside)++;
+                }
+        EXPECT_GT(inside, 0) << object->name;
+        EXPECT_GT(outside, 0) << object->name;
+    }
+}
 
 } // namespace lv::prim::test

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -238,6 +239,59 @@ TEST(SplineVolumes, UnusableInput) {
                                 c.array({box.begin(), box.end()}), c.array(ok.ctrl)}),
                   callSpline(c, name, p, ok));
     }
+}
+
+} // namespace
+} // namespace lv::prim
+
+namespace lv::prim {
+namespace {
+
+// Declares and fills an array named name in Lumovar source.
+std::string arrayText(const std::string& name, const std::vector<float>& values) {
+    std::string text = "    " + name + " = [";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        text += (i ? ", " : "") + std::to_string(values[i]);
+    return text + "];\n";
+}
+
+// Two objects of one program with different counts, evaluated alternately, each agree with
+// the direct definition.
+TEST(SplinePrograms, ObjectsWithDifferentCounts) {
+    std::mt19937 g(5);
+    Volume a = randomVolume(g, 4, 5, 6), b = randomVolume(g, 7, 4, 4);
+    std::string text;
+    for (auto [name, v] : {std::pair{"first", &a}, std::pair{"second", &b}}) {
+        text += std::string(name) + "(x[3], a[0]) {\n    array box[6], c[" +
+                std::to_string(v->ctrl.size()) + "];\n";
+        text += arrayText("box", {v->box.begin(), v->box.end()});
+        text += arrayText("c", v->ctrl);
+        text += "    " + std::string(name) + " = lvCubicBSplineF(x, " + std::to_string(v->l) +
+                ", " + std::to_string(v->m) + ", " + std::to_string(v->n) + ", box, c);\n}\n";
+    }
+    // The literals went through text: read the values back as the program holds them.
+    for (float& c : a.ctrl) c = std::stof(std::to_string(c));
+    for (float& c : b.ctrl) c = std::stof(std::to_string(c));
+    test::CompiledSource src(text);
+    for (int i = 0; i < 20; ++i) {
+        const Volume& v = i % 2 ? b : a;
+        const auto p = pointIn(g, v.box);
+        expectClose(src.eval(i % 2 ? "second" : "first", {p[0], p[1], p[2]}),
+                    bsplineReference(p, v.l, v.m, v.n, v.box, v.ctrl), i);
+    }
+}
+
+TEST(SplinePrograms, Example) {
+    test::expectExampleDescribesSolids("bspline.lv");
+    auto src = test::CompiledSource::fromFile(LV_SOURCE_DIR "/examples/bspline.lv");
+    // The column narrows toward its top; the pillow bulges more with a larger a[1].
+    EXPECT_GT(src.eval("column", {1.2f, 0, -1}), 0.0f);
+    EXPECT_LT(src.eval("column", {1.2f, 0, 2.6f}), 0.0f);
+    EXPECT_GT(src.eval("column", {0, 0, 2.6f}), 0.0f);
+    EXPECT_LT(src.eval("column", {1.8f, 1.8f, 0}), 0.0f);
+    EXPECT_GT(src.eval("pillow", {1.5f, 0, 0}, {1.0f}), 0.0f);
+    EXPECT_LT(src.eval("pillow", {1.5f, 0, 0}, {0.4f}), 0.0f);
+    EXPECT_LT(src.eval("pillow", {0, 0, 0}, {0.3f}), 0.0f);
 }
 
 } // namespace
