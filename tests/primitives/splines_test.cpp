@@ -146,20 +146,6 @@ TEST(BezierSpline, ConstantControlAndOutsideTheBox) {
         EXPECT_LT(callSpline(c, "lvBezierSplineF", p, ones), 0.0f);
 }
 
-TEST(CubicBSpline, MatchesTensorProductDefinitionAsCountsChange) {
-    std::mt19937 g(11);
-    const Volume a = randomVolume(g, 5, 4, 7);
-    const Volume b = randomVolume(g, 9, 6, 4);
-    // Each call uses its own counts, whatever the call before it used.
-    for (int i = 0; i < 60; ++i) {
-        const Volume& v = i % 3 == 1 ? b : a;
-        FieldCall c;
-        const auto p = pointIn(g, v.box);
-        expectClose(callSpline(c, "lvCubicBSplineF", p, v),
-                    bsplineReference(p, v.l, v.m, v.n, v.box, v.ctrl), i);
-    }
-}
-
 TEST(CubicBSpline, PartitionOfUnityAndUpperFaces) {
     const Volume ones{6, 4, 5, {0, 0, 0, 1, 1, 1}, std::vector<float>(120, 1.0f)};
     FieldCall c;
@@ -273,7 +259,7 @@ TEST(SplinePrograms, ObjectsWithDifferentCounts) {
     for (float& c : a.ctrl) c = std::stof(std::to_string(c));
     for (float& c : b.ctrl) c = std::stof(std::to_string(c));
     test::CompiledSource src(text);
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 40; ++i) {
         const Volume& v = i % 2 ? b : a;
         const auto p = pointIn(g, v.box);
         expectClose(src.eval(i % 2 ? "second" : "first", {p[0], p[1], p[2]}),
