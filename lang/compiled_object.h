@@ -6,6 +6,8 @@
 
 namespace lv::lang {
 
+struct DecodedProgram;
+
 // ORDER OPCODE: statement words (at the start of a statement).
 enum StatementWord : int {
     kOpArrayLiteral = 1, // 1, count, local offset, first constant index
@@ -63,6 +65,8 @@ struct CompiledObject {
     std::vector<std::shared_ptr<const CompiledObject>> callees;
     int nestedSlots = 0; // largest callee.slotCount + callee.nestedSlots over all call sites
     int evalDepth = 0;   // deepest recursion of evaluating this object, callees included
+    // The code decoded for the interpreter, made by the compiler once the object is complete.
+    std::shared_ptr<const DecodedProgram> decoded;
 
     // Reals (and flags) an evaluation of this object needs.
     int workspaceSize() const { return slotCount + nestedSlots; }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "lang/builtins.h"
+#include "lang/decoded.h"
 #include "lang/lexer.h"
 
 namespace lv::lang {
@@ -52,6 +53,7 @@ public:
             std::size_t errorsBefore = errors_.size();
             object_();
             if (errors_.size() != errorsBefore) break;
+            object->decoded = std::make_shared<const DecodedProgram>(decodeObject(*object));
             objects_.push_back(std::move(object));
         }
         if (!errors_.empty()) objects_.clear();

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "lang/builtins.h"
+#include "lang/decoded.h"
 #include "lang/runtime.h"
 #include "lang/settings.h"
 #include "primitives/catalogue.h"
@@ -11,267 +12,45 @@ namespace lv::lang {
 
 namespace {
 
-// Nearest integer with halves going up, clamped so that it always fits an int.
 double nearest(float v) { return std::floor(static_cast<double>(v) + 0.5); }
-bool inRange(double n, int size) { return n >= 1.0 && n <= static_cast<double>(size); }
 float toFloat(double v) { return static_cast<float>(v); }
 
-// Exponents beyond this are taken with pow in double instead of step by step: the product
-// has long since reached 0 or infinity for every base but those within a few ulps of 1.
-constexpr double kMaxStepwiseExponent = 1 << 24;
-
-// One evaluation of one object on its frame. Nested calls get a Machine of their own, so
-// the caller's state is restored simply by returning.
-class Machine {
-public:
-    Machine(const CompiledObject& object, float* frame, int* flags, RuntimeError& error,
-            long long* budget)
-        : obj_(object), code_(object.code.data()), size_(static_cast<int>(object.code.size())),
-          locals_(frame + object.xSize + object.aSize),
-          localFlags_(flags + object.xSize + object.aSize), error_(error), budget_(budget),
-          eps_(eps()), state_{&object, frame, flags} {}
-
-    int run(float& result);
-
-private:
-    bool fail(int messageIndex, int codeIndex) {
-        reportRuntimeError(obj_, messageIndex, error_, codeIndex);
-        failed_ = true;
-        return false;
-    }
-    bool spend() { return budget_ == nullptr || --*budget_ >= 0; }
-    bool validTarget(int t) const { return t >= 0 && t < size_; }
-
-    float eval(int& d);
-    float element(int& d);
-    float arrayWord(int d);
-    float binary(int word, int& d);
-    float power(float l, float r, int at);
-    float setOperation(int word, float l, float r, int at);
-    float builtin(int row, int& d);
-    float math(int row, const float* args, int at);
-    float call(int& d);
-
-    const CompiledObject& obj_;
-    const int* code_;
-    int size_;
-    float* locals_;
-    int* localFlags_;
-    RuntimeError& error_;
-    long long* budget_;
-    float eps_;
-    EvalState state_;
-    bool failed_ = false;
+// The value stack of the evaluations on this thread: scratch memory that grows to the largest
+// need seen and is then reused, so that evaluations allocate nothing.
+struct ThreadStack {
+    std::vector<float> values;
+    int users = 0; // evaluations running on it (a primitive may evaluate an object)
 };
 
-int Machine::run(float& result) {
-    int* flags = state_.flags;
-    for (int i = 0; i < obj_.xSize + obj_.aSize; ++i) flags[i] = 0;
-    for (int i = obj_.xSize + obj_.aSize; i < obj_.slotCount; ++i) flags[i] = 1;
-    int d = 0;
-    while (d < size_) {
-        int word = code_[d];
-        switch (word) {
-        case kOpArrayLiteral: {
-            if (d + 3 >= size_) return fail(kMsgBadCode, d);
-            int count = code_[d + 1], offset = code_[d + 2], first = code_[d + 3];
-            for (int i = 0; i < count; ++i) {
-                locals_[offset + i] = obj_.constants[first + i];
-                localFlags_[offset + i] = 0;
-            }
-            d += 4;
-            break;
-        }
-        case kOpAssign: {
-            int offset = code_[d + 1], end = code_[d + 2];
-            int e = end;
-            float v = eval(e);
-            if (failed_) return 0;
-            locals_[offset] = v;
-            localFlags_[offset] = 0;
-            d = end + 1;
-            break;
-        }
-        case kOpAssignElement: {
-            int offset = code_[d + 1], size = code_[d + 2], indexEnd = code_[d + 3];
-            int e = indexEnd;
-            double n = nearest(eval(e));
-            if (failed_) return 0;
-            if (!inRange(n, size)) return fail(kMsgIndexOutOfRange, d);
-            int valueEnd = code_[indexEnd + 1];
-            e = valueEnd;
-            float v = eval(e);
-            if (failed_) return 0;
-            int slot = offset + static_cast<int>(n) - 1;
-            locals_[slot] = v;
-            localFlags_[slot] = 0;
-            d = valueEnd + 1;
-            break;
-        }
-        case kOpJump:
-            if (!spend()) return fail(kMsgBadCode, d);
-            d = code_[d + 1];
-            if (!validTarget(d) && d != size_) return fail(kMsgBadCode, d);
-            break;
-        case kOpIf:
-        case kOpIfElse:
-        case kOpWhile: {
-            int falseTarget = code_[d + 1], end = code_[d + 2];
-            int e = end;
-            float v = eval(e);
-            if (failed_) return 0;
-            d = std::fabs(v) < eps_ ? falseTarget : end + 1;
-            break;
-        }
-        case kOpResult: {
-            int e = code_[d + 1];
-            float v = eval(e);
-            if (failed_) return 0;
-            result = v;
-            return 1;
-        }
-        default:
-            return fail(kMsgBadCode, d);
-        }
-    }
-    return fail(kMsgBadCode, d);
+ThreadStack& threadStack() {
+    thread_local ThreadStack stack;
+    return stack;
 }
 
-// Evaluates the subexpression whose last word is at d, leaving d just before its first word.
-float Machine::eval(int& d) {
-    if (d < 0) {
-        fail(kMsgBadCode, 0);
-        return 0.0f;
-    }
-    int at = d;
-    int word = code_[d--];
-    if (word >= kConstantBase) return obj_.constants[word - kConstantBase];
-    if (word < 0) {
-        int slot = -1 - word;
-        if (localFlags_[slot] == 1) {
-            fail(kMsgNotInitialized, at);
-            return 0.0f;
-        }
-        return locals_[slot];
-    }
-    switch (word) {
-    case kWordString: return static_cast<float>(code_[d--]);
-    case kWordElement: ++d; return element(d);
-    case kWordArray: d -= 2; return arrayWord(at);
-    case kWordCall: ++d; return call(d);
-    case kWordNot: {
-        float v = eval(d);
-        return std::fabs(v) < eps_ ? 1.0f : 0.0f;
-    }
-    case kWordPlus: return eval(d);
-    case kWordMinus:
-    case kWordTilde: return -eval(d);
-    default:
-        if (word >= kWordFirstBuiltin) return builtin(word - kWordFirstBuiltin, d);
-        if (word >= kWordAnd && word <= kWordDifference) return binary(word, d);
-        fail(kMsgBadCode, at);
-        return 0.0f;
-    }
-}
-
-// index expression, size, frame offset, 9
-float Machine::element(int& d) {
-    int at = d;
-    int size = code_[d - 2], offset = code_[d - 1];
-    d -= 3;
-    double n = nearest(eval(d));
-    if (failed_) return 0.0f;
-    if (!inRange(n, size)) {
-        fail(kMsgIndexOutOfRange, at);
-        return 0.0f;
-    }
-    int slot = offset + static_cast<int>(n) - 1;
-    if (state_.flags[slot] == 1) {
-        fail(kMsgUnassignedIdentifier, at - 1);
-        return 0.0f;
-    }
-    return state_.frame[slot];
-}
-
-// size, frame offset, 10: the array's handle is the index of its 10 word.
-float Machine::arrayWord(int at) {
-    int size = code_[at - 2], offset = code_[at - 1];
-    for (int i = 0; i < size; ++i)
-        if (state_.flags[offset + i] == 1) {
-            fail(kMsgArrayItemsUnassigned, at);
-            return 0.0f;
-        }
-    return static_cast<float>(at);
-}
-
-float Machine::binary(int word, int& d) {
-    int at = d + 1;
-    float r = eval(d);
-    if (failed_) return 0.0f;
-    float l = eval(d);
-    if (failed_) return 0.0f;
-    switch (word) {
-    case kWordAnd: return std::fabs(l) >= eps_ && std::fabs(r) >= eps_ ? 1.0f : 0.0f;
-    case kWordOr: return std::fabs(l) >= eps_ || std::fabs(r) >= eps_ ? 1.0f : 0.0f;
-    case kWordLess: return l < r ? 1.0f : 0.0f;
-    case kWordGreater: return l > r ? 1.0f : 0.0f;
-    case kWordLessEqual: return l <= r ? 1.0f : 0.0f;
-    case kWordGreaterEqual: return l >= r ? 1.0f : 0.0f;
-    case kWordEqual: return std::fabs(l - r) < eps_ ? 1.0f : 0.0f;
-    case kWordNotEqual: return std::fabs(l - r) >= eps_ ? 1.0f : 0.0f;
-    case kWordAdd: return l + r;
-    case kWordSub: return l - r;
-    case kWordMul: return l * r;
-    case kWordDiv:
-        if (std::fabs(r) < eps_) {
-            fail(kMsgDivisionByZero, at);
-            return 0.0f;
-        }
-        return l / r;
-    case kWordPow: return power(l, r, at);
-    default: return setOperation(word, l, r, at);
-    }
-}
-
-float Machine::power(float l, float r, int at) {
-    if (std::fabs(l) < eps_) {
-        if (r > eps_) return 0.0f;
-        fail(kMsgZeroPower, at);
-        return 0.0f;
-    }
-    if (r - std::floor(r) < eps_) {
-        double n = nearest(std::fabs(r));
-        float p = 1.0f;
-        if (std::fabs(l) == 1.0f) { // stays at +-1: only the sign depends on n
-            p = l < 0.0f && std::fmod(n, 2.0) == 1.0 ? -1.0f : 1.0f;
-        } else if (n > kMaxStepwiseExponent) {
-            p = toFloat(std::pow(static_cast<double>(l), n));
-        } else {
-            for (long i = 0; i < static_cast<long>(n); ++i) {
-                p *= l;
-                if (p == 0.0f || std::isinf(p)) { // the rest only flips the sign
-                    long left = static_cast<long>(n) - i - 1;
-                    if (l < 0.0f && left % 2 == 1) p = -p;
-                    break;
-                }
+// l^r for a whole exponent r with n = nearest(|r|): 1 multiplied n times by l, step by step
+// in single precision (pow in double for huge n), inverted for a negative r.
+inline float wholePower(float l, float r, double n) {
+    float p = 1.0f;
+    if (n <= 64.0) {
+        for (int i = 0, count = static_cast<int>(n); i < count; ++i) p *= l;
+    } else if (std::fabs(l) == 1.0f) { // stays at +-1: only the sign depends on n
+        p = l < 0.0f && std::fmod(n, 2.0) == 1.0 ? -1.0f : 1.0f;
+    } else if (n > 65536.0) {
+        p = toFloat(std::pow(static_cast<double>(l), n));
+    } else {
+        for (long i = 0, count = static_cast<long>(n); i < count; ++i) {
+            p *= l;
+            if (p == 0.0f || std::isinf(p)) { // the remaining steps only flip the sign
+                if (l < 0.0f && (count - i - 1) % 2 == 1) p = -p;
+                break;
             }
         }
-        return r < 0.0f ? 1.0f / p : p;
     }
-    if (l < 0.0f) {
-        fail(kMsgNegativePowerBase, at);
-        return 0.0f;
-    }
-    return toFloat(std::exp2(static_cast<double>(r) * std::log2(static_cast<double>(l))));
+    return r < 0.0f ? 1.0f / p : p;
 }
 
 // The R-functions: intersection (& and @), union (|) and difference (\).
-float Machine::setOperation(int word, float l, float r, int at) {
-    float alphaValue = alpha();
-    if (!(alphaValue >= 0.0f && alphaValue <= 1.0f)) {
-        fail(kMsgAlphaRange, at);
-        return 0.0f;
-    }
+float setOperation(int word, float l, float r, float alphaValue) {
     double L = l, R = r, A = alphaValue;
     double v;
     if (word == kWordUnion)
@@ -283,109 +62,320 @@ float Machine::setOperation(int word, float l, float r, int at) {
     return toFloat(v);
 }
 
-float Machine::builtin(int row, int& d) {
-    int at = d + 1;
-    const BuiltinRow& b = kBuiltins[row];
-    float args[kMaxArguments] = {};
-    for (int i = 0; i < b.argumentCount; ++i) {
-        args[i] = eval(d);
-        if (failed_) return 0.0f;
+// One evaluation of one object on its frame. A nested call gets a Machine of its own whose
+// stack starts above the caller's values, so returning restores the caller's state.
+class Machine {
+public:
+    Machine(const CompiledObject& object, const DecodedProgram& program, float* frame,
+            int* flags, float* stack, RuntimeError& error, long long* budget)
+        : obj_(object), program_(program), frame_(frame), flags_(flags), stack_(stack),
+          error_(error), budget_(budget), eps_(eps()), alpha_(alpha()),
+          state_{&object, frame, flags} {}
+
+    int run(float& result);
+
+private:
+    int fail(int messageIndex, int codeIndex) {
+        reportRuntimeError(obj_, messageIndex, error_, codeIndex);
+        return 0;
     }
-    if (row < kMathBuiltinCount) return math(row, args, at);
-    const prim::PrimitiveOps& ops = prim::primitiveOps(row);
-    CallContext context{state_, error_, at};
-    if (ops.check != nullptr && !ops.check(args, context)) {
-        failed_ = true;
-        return 0.0f;
+    bool spend() { return budget_ == nullptr || --*budget_ >= 0; }
+    bool binary(int word, float l, float r, float& out, int at);
+    bool power(float l, float r, double n, float& out, int at);
+    bool builtin(int row, int argc, float*& sp, int at);
+    bool math(int row, const float* args, float& out, int at);
+    bool call(const DecodedInstr& in, float* sp, float& out);
+
+    const CompiledObject& obj_;
+    const DecodedProgram& program_;
+    float* frame_;
+    int* flags_;
+    float* stack_;
+    RuntimeError& error_;
+    long long* budget_;
+    float eps_;
+    float alpha_;
+    EvalState state_;
+};
+
+int Machine::run(float& result) {
+    for (int i = 0; i < obj_.xSize + obj_.aSize; ++i) flags_[i] = 0;
+    for (int i = obj_.xSize + obj_.aSize; i < obj_.slotCount; ++i) flags_[i] = 1;
+    float* sp = stack_; // next free value
+    const DecodedInstr* code = program_.code.data();
+    for (const DecodedInstr* ip = code;; ++ip) {
+        const DecodedInstr& in = *ip;
+        switch (in.op) {
+        case kDConst: *sp++ = in.f; break;
+        case kDLocal:
+            if (flags_[in.a] == 1) return fail(kMsgNotInitialized, in.at);
+            *sp++ = frame_[in.a];
+            break;
+        case kDSlot:
+            if (flags_[in.a] == 1) return fail(kMsgUnassignedIdentifier, in.at - 1);
+            *sp++ = frame_[in.a];
+            break;
+        case kDElement: {
+            double n = nearest(sp[-1]);
+            if (!(n >= 1.0 && n <= in.b)) return fail(kMsgIndexOutOfRange, in.at);
+            int slot = in.a + static_cast<int>(n) - 1;
+            if (flags_[slot] == 1) return fail(kMsgUnassignedIdentifier, in.at - 1);
+            sp[-1] = frame_[slot];
+            break;
+        }
+        case kDArray:
+            for (int i = 0; i < in.b; ++i)
+                if (flags_[in.a + i] == 1) return fail(kMsgArrayItemsUnassigned, in.at);
+            *sp++ = static_cast<float>(in.at);
+            break;
+        case kDString: *sp++ = static_cast<float>(in.a); break;
+        case kDCall: {
+            float v = 0.0f;
+            if (!call(in, sp, v)) return 0;
+            *sp++ = v;
+            break;
+        }
+        case kDBuiltin:
+            if (!builtin(in.a, in.b, sp, in.at)) return 0;
+            break;
+        case kDAdd:
+            --sp;
+            sp[-1] = sp[0] + sp[-1];
+            break;
+        case kDSub:
+            --sp;
+            sp[-1] = sp[0] - sp[-1];
+            break;
+        case kDMul:
+            --sp;
+            sp[-1] = sp[0] * sp[-1];
+            break;
+        case kDBinary:
+            --sp;
+            if (!binary(in.a, sp[0], sp[-1], sp[-1], in.at)) return 0;
+            break;
+        case kDSquare: { // 0 below EPS (the exponent 2 exceeds every EPS), else 1 * l * l
+            float l = sp[-1];
+            sp[-1] = std::fabs(l) < eps_ ? 0.0f : l * l;
+            break;
+        }
+        case kDPowConst: {
+            float l = sp[-1];
+            if (in.g < eps_ && in.a >= 0 && std::fabs(l) >= eps_) { // whole exponent
+                sp[-1] = wholePower(l, in.f, in.a);
+            } else if (!power(l, in.f, in.a, sp[-1], in.at)) {
+                return 0;
+            }
+            break;
+        }
+        case kDUnary:
+            if (in.a == kWordNot)
+                sp[-1] = std::fabs(sp[-1]) < eps_ ? 1.0f : 0.0f;
+            else if (in.a != kWordPlus)
+                sp[-1] = -sp[-1];
+            break;
+        case kDStore:
+            frame_[in.a] = *--sp;
+            flags_[in.a] = 0;
+            break;
+        case kDIndexCheck: {
+            double n = nearest(sp[-1]);
+            if (!(n >= 1.0 && n <= in.a)) return fail(kMsgIndexOutOfRange, in.at);
+            sp[-1] = static_cast<float>(n);
+            break;
+        }
+        case kDStoreElement: {
+            sp -= 2;
+            int slot = in.a + static_cast<int>(sp[0]) - 1;
+            frame_[slot] = sp[1];
+            flags_[slot] = 0;
+            break;
+        }
+        case kDArrayLiteral:
+            for (int i = 0; i < in.b; ++i) {
+                frame_[in.a + i] = obj_.constants[in.c + i];
+                flags_[in.a + i] = 0;
+            }
+            break;
+        case kDJump:
+            if (!spend()) return fail(kMsgBadCode, in.at);
+            ip = code + in.a - 1;
+            break;
+        case kDJumpIfFalse:
+            if (std::fabs(*--sp) < eps_) ip = code + in.a - 1;
+            break;
+        case kDResult:
+            result = sp[-1];
+            return 1;
+        case kDFail: return fail(in.a, in.at);
+        }
     }
-    if (ops.evaluate == nullptr) {
-        fail(kMsgNotImplemented, at);
-        return 0.0f;
+}
+
+// Two operands, left and right as written; r was evaluated first.
+bool Machine::binary(int word, float l, float r, float& out, int at) {
+    switch (word) {
+    case kWordAnd: out = std::fabs(l) >= eps_ && std::fabs(r) >= eps_ ? 1.0f : 0.0f; break;
+    case kWordOr: out = std::fabs(l) >= eps_ || std::fabs(r) >= eps_ ? 1.0f : 0.0f; break;
+    case kWordLess: out = l < r ? 1.0f : 0.0f; break;
+    case kWordGreater: out = l > r ? 1.0f : 0.0f; break;
+    case kWordLessEqual: out = l <= r ? 1.0f : 0.0f; break;
+    case kWordGreaterEqual: out = l >= r ? 1.0f : 0.0f; break;
+    case kWordEqual: out = std::fabs(l - r) < eps_ ? 1.0f : 0.0f; break;
+    case kWordNotEqual: out = std::fabs(l - r) >= eps_ ? 1.0f : 0.0f; break;
+    case kWordAdd: out = l + r; break;
+    case kWordSub: out = l - r; break;
+    case kWordMul: out = l * r; break;
+    case kWordDiv:
+        if (std::fabs(r) < eps_) return fail(kMsgDivisionByZero, at);
+        out = l / r;
+        break;
+    case kWordPow: {
+        double n = nearest(std::fabs(r));
+        return power(l, r, n <= 65536.0 ? n : -1.0, out, at);
     }
-    float v = ops.evaluate(args, context);
-    if (context.failed) failed_ = true;
-    return v;
+    default: {
+        if (!(alpha_ >= 0.0f && alpha_ <= 1.0f)) return fail(kMsgAlphaRange, at);
+        out = setOperation(word, l, r, alpha_);
+    }
+    }
+    return true;
+}
+
+// l^r; n is nearest(|r|), or negative when that is too large to multiply out.
+bool Machine::power(float l, float r, double n, float& out, int at) {
+    if (std::fabs(l) < eps_) {
+        if (r > eps_) return out = 0.0f, true;
+        return fail(kMsgZeroPower, at);
+    }
+    if (r - std::floor(r) < eps_) {
+        out = wholePower(l, r, n >= 0.0 ? n : nearest(std::fabs(r)));
+        return true;
+    }
+    if (l < 0.0f) return fail(kMsgNegativePowerBase, at);
+    out = toFloat(std::exp2(static_cast<double>(r) * std::log2(static_cast<double>(l))));
+    return true;
+}
+
+// The arguments lie on the stack, the last argument lowest: args[0] is the last one.
+bool Machine::builtin(int row, int argc, float*& sp, int at) {
+    float* args = sp - argc;
+    float out = 0.0f;
+    if (row < kMathBuiltinCount) {
+        if (!math(row, args, out, at)) return false;
+    } else {
+        const prim::PrimitiveOps& ops = prim::primitiveOps(row);
+        CallContext context{state_, error_, at};
+        if (ops.check != nullptr && !ops.check(args, context)) return false;
+        if (ops.evaluate == nullptr) return fail(kMsgNotImplemented, at);
+        out = ops.evaluate(args, context);
+        if (context.failed) return false;
+    }
+    sp = args;
+    *sp++ = out;
+    return true;
 }
 
 // Rows 0..18; args[0] is the last argument.
-float Machine::math(int row, const float* args, int at) {
+bool Machine::math(int row, const float* args, float& out, int at) {
     double p = args[row >= 15 ? 1 : 0];
     double q = args[0];
     switch (row) {
     case 0:
-        if (p < 0.0) return fail(kMsgNegativeSqrt, at), 0.0f;
-        return toFloat(std::sqrt(p));
-    case 1: return toFloat(std::exp(p));
+        if (p < 0.0) return fail(kMsgNegativeSqrt, at);
+        out = toFloat(std::sqrt(p));
+        break;
+    case 1: out = toFloat(std::exp(p)); break;
     case 2:
     case 3:
-        if (p <= 0.0) return fail(kMsgNegativeLog, at), 0.0f;
-        return toFloat(row == 2 ? std::log(p) : std::log10(p));
-    case 4: return toFloat(std::sin(p));
-    case 5: return toFloat(std::cos(p));
+        if (p <= 0.0) return fail(kMsgNegativeLog, at);
+        out = toFloat(row == 2 ? std::log(p) : std::log10(p));
+        break;
+    case 4: out = toFloat(std::sin(p)); break;
+    case 5: out = toFloat(std::cos(p)); break;
     case 6:
-        if (std::fabs(std::cos(p)) < eps_) return fail(kMsgTanArgument, at), 0.0f;
-        return toFloat(std::tan(p));
+        if (std::fabs(std::cos(p)) < eps_) return fail(kMsgTanArgument, at);
+        out = toFloat(std::tan(p));
+        break;
     case 7:
     case 8:
-        if (std::fabs(p) > 1.0) return fail(kMsgArgumentRange, at), 0.0f;
-        return toFloat(row == 7 ? std::asin(p) : std::acos(p));
-    case 9: return toFloat(std::atan(p));
-    case 10: return toFloat(std::fabs(p));
-    case 11: return toFloat(std::sinh(p));
-    case 12: return toFloat(std::cosh(p));
-    case 13: return toFloat(std::tanh(p));
-    case 14: return p < 0.0 ? -1.0f : 1.0f;
+        if (std::fabs(p) > 1.0) return fail(kMsgArgumentRange, at);
+        out = toFloat(row == 7 ? std::asin(p) : std::acos(p));
+        break;
+    case 9: out = toFloat(std::atan(p)); break;
+    case 10: out = toFloat(std::fabs(p)); break;
+    case 11: out = toFloat(std::sinh(p)); break;
+    case 12: out = toFloat(std::cosh(p)); break;
+    case 13: out = toFloat(std::tanh(p)); break;
+    case 14: out = p < 0.0 ? -1.0f : 1.0f; break;
     case 15: {
         double P = std::floor(p + 0.5), Q = std::floor(q + 0.5);
-        if (Q == 0.0 || std::isnan(Q)) return fail(kMsgDivisionByZero, at), 0.0f;
-        return toFloat(std::trunc(P / Q));
+        if (Q == 0.0 || std::isnan(Q)) return fail(kMsgDivisionByZero, at);
+        out = toFloat(std::trunc(P / Q));
+        break;
     }
-    case 16: return toFloat(p >= q ? p : q);
-    case 17: return toFloat(p <= q ? p : q);
-    case 18: return toFloat(std::atan2(p, q));
-    default: return fail(kMsgBadCode, at), 0.0f;
+    case 16: out = toFloat(p >= q ? p : q); break;
+    case 17: out = toFloat(p <= q ? p : q); break;
+    case 18: out = toFloat(std::atan2(p, q)); break;
+    default: return fail(kMsgBadCode, at);
     }
+    return true;
 }
 
-// a-offset, x-offset, callee index, 11
-float Machine::call(int& d) {
-    int at = d;
-    int k = code_[d - 1], xOffset = code_[d - 2], aOffset = code_[d - 3];
-    d -= 4;
-    if (!spend()) return fail(kMsgBadCode, at), 0.0f;
-    const CompiledObject& callee = *obj_.callees[k];
-    float* frame = state_.frame + obj_.slotCount;
-    int* flags = state_.flags + obj_.slotCount;
+// Copies the x and a arguments into the callee's frame (right after this frame) and runs it.
+bool Machine::call(const DecodedInstr& in, float* sp, float& out) {
+    if (!spend()) return fail(kMsgBadCode, in.at);
+    const CompiledObject& callee = *obj_.callees[in.a];
+    float* frame = frame_ + obj_.slotCount;
+    int* flags = flags_ + obj_.slotCount;
     struct Argument {
         int offset, size, firstSlot, word;
     };
-    const Argument arguments[2] = {{xOffset, callee.xSize, 0, at - 2},
-                                   {aOffset, callee.aSize, callee.xSize, at - 3}};
+    const Argument arguments[2] = {{in.b, callee.xSize, 0, in.at - 2},
+                                   {in.c, callee.aSize, callee.xSize, in.at - 3}};
     for (const Argument& a : arguments) {
-        if (a.size > 0 && a.offset < 0) return fail(kMsgBadCode, at), 0.0f;
         for (int i = 0; i < a.size; ++i) {
-            if (state_.flags[a.offset + i] == 1)
-                return fail(kMsgArrayItemsUnassigned, a.word), 0.0f;
-            frame[a.firstSlot + i] = state_.frame[a.offset + i];
+            if (flags_[a.offset + i] == 1) return fail(kMsgArrayItemsUnassigned, a.word);
+            frame[a.firstSlot + i] = frame_[a.offset + i];
             flags[a.firstSlot + i] = 0;
         }
     }
-    float result = 0.0f;
-    if (Machine(callee, frame, flags, error_, budget_).run(result) == 0) failed_ = true;
-    return result;
+    return Machine(callee, *callee.decoded, frame, flags, sp, error_, budget_).run(out) == 1;
+}
+
+int execute(const CompiledObject& object, float* workspace, int* flags, float& result,
+            RuntimeError& error, long long* budget) {
+    DecodedProgram local;
+    const DecodedProgram* program = object.decoded.get();
+    if (program == nullptr) { // an object not made by the compiler
+        local = decodeObject(object);
+        program = &local;
+    }
+    ThreadStack& stack = threadStack();
+    std::size_t need = static_cast<std::size_t>(program->stackNeed) + 1;
+    if (stack.users > 0 && stack.values.size() < need) { // growing would move a caller's values
+        std::vector<float> own(need);
+        return Machine(object, *program, workspace, flags, own.data(), error, budget).run(result);
+    }
+    if (stack.values.size() < need) stack.values.resize(std::max<std::size_t>(need, 4096));
+    float* base = stack.values.data() + (stack.users > 0 ? stack.values.size() - need : 0);
+    ++stack.users;
+    int status = Machine(object, *program, workspace, flags, base, error, budget).run(result);
+    --stack.users;
+    return status;
 }
 
 } // namespace
 
 int executeObject(const CompiledObject& object, float* workspace, int* flags, float& result,
                   RuntimeError& error) {
-    return Machine(object, workspace, flags, error, nullptr).run(result);
+    return execute(object, workspace, flags, result, error, nullptr);
 }
 
 int executeObjectBounded(const CompiledObject& object, float* workspace, int* flags,
                          float& result, RuntimeError& error, long long stepLimit) {
     long long budget = stepLimit;
-    return Machine(object, workspace, flags, error, &budget).run(result);
+    return execute(object, workspace, flags, result, error, &budget);
 }
 
 } // namespace lv::lang

@@ -1,0 +1,57 @@
+#pragma once
+// The form in which the interpreter runs an object: its code decoded once, after compilation,
+// into instructions in evaluation order (last operand first) for a small value stack.
+#include <cstdint>
+#include <vector>
+
+#include "lang/compiled_object.h"
+
+namespace lv::lang {
+
+// ORDER DECODED
+enum DecodedOp : std::uint8_t {
+    // expressions: push one value
+    kDConst,        // f
+    kDLocal,        // a = frame slot of a scalar
+    kDSlot,         // a = frame slot of an element whose index is a constant in range
+    kDElement,      // a = frame offset, b = size; pops the index
+    kDArray,        // a = frame offset, b = size; the value is the 10 word's index
+    kDString,       // a = string index
+    kDCall,         // a = callee, b = x offset, c = a offset
+    kDBuiltin,      // a = row, b = argument count; pops the arguments
+    kDAdd,          // pops left (top) and right
+    kDSub,
+    kDMul,
+    kDBinary,       // a = any other operator word; pops left (top) and right
+    kDSquare,       // ^2; pops left
+    kDPowConst,     // f = the exponent, g = its fraction, a = nearest(|f|) or -1 when huge
+    kDUnary,        // a = operator word
+    // statements
+    kDStore,        // a = frame slot; pops
+    kDIndexCheck,   // a = size; turns the top value into a checked 1-based index
+    kDStoreElement, // a = frame offset; pops the value and the index
+    kDArrayLiteral, // a = frame offset, b = count, c = first constant
+    kDJump,         // a = instruction
+    kDJumpIfFalse,  // a = instruction; pops the condition
+    kDResult,       // pops the result and returns it
+    kDFail,         // a = message index
+};
+
+struct DecodedInstr {
+    DecodedOp op;
+    int a = 0, b = 0, c = 0;
+    float f = 0.0f;
+    float g = 0.0f;
+    int at = 0; // code index whose source position errors report
+};
+
+struct DecodedProgram {
+    std::vector<DecodedInstr> code;
+    int stackNeed = 0; // values on the stack at most, callees' evaluations included
+};
+
+// Decodes object's code; code that our compiler cannot have produced decodes to one
+// instruction failing with "Bad code is generated for object".
+DecodedProgram decodeObject(const CompiledObject& object);
+
+} // namespace lv::lang
