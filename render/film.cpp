@@ -27,13 +27,16 @@ std::string filmName(const std::string& directory, int i) {
     return ec ? directory + "/" + name : full.lexically_normal().string();
 }
 
-// Opens and locks name; -1 when it cannot be opened or another open file holds the lock.
+// Opens and locks name; -1 when it cannot be opened, is not a plain file (a link could make
+// the film overwrite whatever it points to) or another open file holds the lock.
 int openLocked(const std::string& name) {
-    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+                          0666);
     if (fd < 0) {
         return -1;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return -1;
     }

@@ -16,7 +16,8 @@ public:
     TempFilm& operator=(const TempFilm&) = delete;
 
     // For i = 0 to 99 tries "~_tmp%d.avi" in directory: opens it (created if absent, never
-    // truncated) and locks it with flock(LOCK_EX | LOCK_NB); the first it can lock is held and
+    // truncated; links and other non-plain files are passed over) and locks it with
+    // flock(LOCK_EX | LOCK_NB); the first it can lock is held and
     // path() is its absolute path. When none can be held, path() names the one for 99 and no
     // file is held. Never ready afterwards. Returns whether a file is held.
     bool reserve(const std::string& directory = ".");

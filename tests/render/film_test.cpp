@@ -1,6 +1,7 @@
 #include "render/film.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -236,6 +237,16 @@ TEST_F(FilmTest, ReserveTakesTheFirstNameNoOneHolds) {
         EXPECT_EQ(scoped.path(), file("~_tmp2.avi"));
     }
     EXPECT_FALSE(fs::exists(file("~_tmp2.avi")));
+    // A link or a FIFO under a name is never taken: the film would go wherever it leads.
+    std::ofstream(file("precious")) << "keep";
+    fs::create_symlink(file("precious"), file("~_tmp2.avi"));
+    ASSERT_EQ(::mkfifo(file("~_tmp3.avi").c_str(), 0600), 0);
+    TempFilm fourth;
+    ASSERT_TRUE(fourth.reserve(dir_.string()));
+    EXPECT_EQ(fourth.path(), file("~_tmp4.avi"));
+    fourth.discard();
+    EXPECT_EQ(readAll(file("precious")).size(), 4u);
+    EXPECT_EQ(framesReadable(file("~_tmp3.avi")), -1); // refused at once, no wait for a writer
 }
 
 TEST_F(FilmTest, WithEveryNameHeldNothingIsWrittenOrDeleted) {
