@@ -30,8 +30,8 @@ std::string filmName(const std::string& directory, int i) {
 // Opens and locks name; -1 when it cannot be opened, is not a plain file (a link could make
 // the film overwrite whatever it points to) or another open file holds the lock.
 int openLocked(const std::string& name) {
-    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
-                          0666);
+    const int fd =
+        ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
     if (fd < 0) {
         return -1;
     }
