@@ -15,6 +15,11 @@ FileTime initialFileTime() {
     return time_point_cast<FileTime::duration>(FileTime::clock::from_sys(start));
 }
 
+std::string displayName(const CompiledFile& file, bool showPath) {
+    std::size_t slash = file.path.rfind('/');
+    return showPath || slash == std::string::npos ? file.path : file.path.substr(slash + 1);
+}
+
 std::optional<FileTime> fileTimeOf(const std::string& path) {
     std::error_code ec;
     FileTime time = std::filesystem::last_write_time(path, ec);

@@ -26,6 +26,9 @@ struct CompiledFile {
     bool hasError() const { return firstError.has_value(); }
 };
 
+// How dialogs list a compiled file: its full path, or only the part after the last '/'.
+std::string displayName(const CompiledFile& file, bool showPath);
+
 // The last modification time of path, or nullopt when it has none (missing, unreadable).
 std::optional<FileTime> fileTimeOf(const std::string& path);
 

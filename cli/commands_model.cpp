@@ -126,7 +126,10 @@ int oneObjectModel(const std::string& path, const std::string& objectName,
                      function.c_str());
         return kExitUserError;
     }
-    contents.model.addObject(cache, function, function, path);
+    if (contents.model.addObject(cache, function, function, path) == nullptr) {
+        std::fprintf(stderr, "lumovar: cannot add object '%s'\n", function.c_str());
+        return kExitUserError;
+    }
     return kExitOk;
 }
 

@@ -444,7 +444,8 @@ void readDocument(const Json& j, const std::string& modelDir, SourceProvider& so
     }
     if (const Json* settings = find(j, "settings")) readSettings(*settings, out.model.settings);
     if (const Json* rows = find(j, "timeCurve")) readTimeCurve(*rows, out.timeRows);
-    if (const Json* objects = find(j, "objects")) readObjects(*objects, modelDir, sources, out.model);
+    if (const Json* objects = find(j, "objects"))
+        readObjects(*objects, modelDir, sources, out.model);
 }
 
 std::string parseErrorText(const char* what) {

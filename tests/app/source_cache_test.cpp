@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "app/library.h"
 #include "lang/disassembler.h"
 #include "model/model.h"
@@ -23,7 +25,7 @@ protected:
 
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              (std::string("lv_cache_") +
+              (std::string("lv_cache_") + std::to_string(::getpid()) + "_" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
@@ -92,6 +94,8 @@ TEST_F(SourceCacheTest, EntriesWithErrorsStayCachedAndPathsCompareExactly) {
     EXPECT_EQ(cache.files().size(), 3u);
     cache.remove(other);
     EXPECT_EQ(cache.files().size(), 2u);
+    EXPECT_EQ(displayName(*cache.lookup(good), false), "Good.lv");
+    EXPECT_EQ(displayName(*cache.lookup(good), true), good);
 }
 
 TEST_F(SourceCacheTest, LibraryObjectsAndStalenessAgainstTheLibrary) {
