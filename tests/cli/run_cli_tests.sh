@@ -64,6 +64,38 @@ expect "eval eps applies" 1 "Division by zero" -- "$lv" eval "$tmp/user.lv" user
 expect "eval points" 1 $'0\n0.75\n'"$tmp/points.txt:5: error: expected 3 values, got 2"$'\n-8' -- "$lv" eval "$tmp/cube.lv" cube --points "$tmp/points.txt" --a 0
 expect "eval stdin" 0 $'2\n4' -- bash -c "printf '1\n2\n' | '$lv' eval '$tmp/cube.lv' twice --points -"
 
+# mesh: every format, counts, flags and run-time failures at sample points.
+printf 'ball(x[3], a[1]) { ball = a[1]^2 - x[1]^2 - x[2]^2 - x[3]^2; }\n' > "$tmp/ball.lv"
+printf 'holey(x[3], a[0]) { holey = 4 - x[1]^2 - x[2]^2 - x[3]^2 + 1 / x[1]; }\n' > "$tmp/holey.lv"
+expect "mesh stl" 0 "wrote $tmp/b.stl" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/b.stl" --a 5 --grid 8,8,8
+stl_triangles=$(od -An -t u4 -j 80 -N 4 "$tmp/b.stl" | tr -d ' ')
+counts=$("$lv" mesh "$tmp/ball.lv" ball -o "$tmp/b.poly" --a 5 --grid 8,8,8 | head -1)
+tri=$(echo "$counts" | sed -E 's/.*: ([0-9]+) triangles, ([0-9]+) quadrilaterals/\1/')
+quad=$(echo "$counts" | sed -E 's/.*: ([0-9]+) triangles, ([0-9]+) quadrilaterals/\2/')
+if [ "$stl_triangles" -eq $((tri + 2 * quad)) ] && [ "$(wc -l < "$tmp/b.poly")" -eq $((tri + quad)) ]; then
+    passed=$((passed + 1))
+else
+    echo "FAIL mesh counts: stl $stl_triangles, poly $(wc -l < "$tmp/b.poly"), reported $counts"
+    failed=$((failed + 1))
+fi
+for ext in obj ply wrl; do
+    expect "mesh $ext" 0 "wrote $tmp/b.$ext" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/b.$ext" --a 5 --grid 6,6,6
+done
+expect "mesh box" 0 "0 polygons" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/c.stl" --a 1 --box 5,5,5,6,6,6
+expect "mesh bad box" 2 "--box needs 6 numbers" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/c.stl" --box 1,1,1,0,2,2
+expect "mesh bad grid" 2 "--grid needs 3 whole numbers" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/c.stl" --grid 0,5,5
+expect "mesh bad format" 2 "-o must end in" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/c.txt"
+expect "mesh model flags" 2 "--grid applies to FILE.lv OBJECT" -- "$lv" mesh "$src/examples/workshop.lvm" -o "$tmp/w.stl" --grid 5,5,5
+expect "mesh failures" 1 "$tmp/holey.lv:1:62: error: Division by zero" -- "$lv" mesh "$tmp/holey.lv" holey -o "$tmp/h.stl" --grid 4,4,4 --box -3,-3,-3,3,3,3
+expect "mesh failure count" 1 "25 sample points failed" -- "$lv" mesh "$tmp/holey.lv" holey -o "$tmp/h.stl" --grid 4,4,4 --box -3,-3,-3,3,3,3
+[ -s "$tmp/h.stl" ] && passed=$((passed + 1)) || { echo "FAIL mesh with failures wrote no file"; failed=$((failed + 1)); }
+expect "mesh model" 0 "wrote $tmp/w.ply" -- "$lv" mesh "$src/examples/workshop.lvm" -o "$tmp/w.ply"
+
+# scene: model files and one-object models.
+expect "scene object" 0 "isosurface" -- "$lv" scene "$tmp/ball.lv" ball
+expect "scene frame beyond" 2 "beyond" -- "$lv" scene "$src/examples/melting_droplets.lvm" --frame 99
+expect "scene bad model" 1 "error" -- bash -c "echo '{' > '$tmp/bad.lvm'; '$lv' scene '$tmp/bad.lvm'"
+
 for ex in "$src"/examples/*.lv; do
     [ -e "$ex" ] || continue
     expect "example $(basename "$ex") compiles" 0 "" -- "$lv" check "$ex"

@@ -1,0 +1,23 @@
+#pragma once
+// The model a subcommand works on: MODEL.lvm, or FILE.lv OBJECT as a model of that one object
+// with the defaults of a new object. Errors are printed; the result is an exit status.
+#include <string>
+#include <vector>
+
+#include "model/model_file.h"
+
+namespace lv::cli {
+
+// Loads the model named by positionals ([MODEL.lvm] or [FILE.lv, OBJECT]). libraryPath is
+// only allowed with FILE.lv OBJECT. A model file's EPS and ALPHA are applied. command names
+// the subcommand in usage errors.
+int loadModelArgs(const char* command, const std::vector<std::string>& positionals,
+                  const std::string& libraryPath, model::ModelFileContents& contents);
+
+// True for a path ending in ".lvm".
+bool isModelFilePath(const std::string& path);
+
+// Prints "lumovar COMMAND: MESSAGE (see lumovar COMMAND --help)"; returns kExitUsage.
+int commandUsageError(const char* command, const std::string& message);
+
+} // namespace lv::cli
