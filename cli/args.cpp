@@ -15,7 +15,7 @@ std::string ParsedArgs::get(const std::string& flag, const std::string& fallback
 }
 
 std::optional<ParsedArgs> parseArgs(int argc, char** argv, int first,
-                                    const std::vector<FlagSpec>& specs, std::string& error) {
+                                    const std::vector<FlagSpec>& flags, std::string& error) {
     ParsedArgs out;
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
@@ -34,20 +34,20 @@ std::optional<ParsedArgs> parseArgs(int argc, char** argv, int first,
             arg = arg.substr(0, eq);
             inlineValue = true;
         }
-        const FlagSpec* spec = nullptr;
-        for (const FlagSpec& s : specs)
-            if (arg == s.name) spec = &s;
-        if (spec == nullptr) {
+        const FlagSpec* def = nullptr;
+        for (const FlagSpec& s : flags)
+            if (arg == s.name) def = &s;
+        if (def == nullptr) {
             error = "unknown option '" + arg + "'";
             return std::nullopt;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (def->takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 error = "option '" + arg + "' needs a value";
                 return std::nullopt;
             }
             value = argv[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!def->takesValue && inlineValue) {
             error = "option '" + arg + "' takes no value";
             return std::nullopt;
         }
@@ -124,11 +124,11 @@ bool parseIntList(const std::string& text, std::vector<int>& out, std::string& e
     return true;
 }
 
-void printUsage(const char* usage, const std::vector<FlagSpec>& specs) {
+void printUsage(const char* usage, const std::vector<FlagSpec>& flags) {
     std::printf("usage: %s\n", usage);
-    if (specs.empty()) return;
+    if (flags.empty()) return;
     std::printf("\noptions:\n");
-    for (const FlagSpec& s : specs) std::printf("  %-14s %s\n", s.name, s.help);
+    for (const FlagSpec& s : flags) std::printf("  %-14s %s\n", s.name, s.help);
     std::printf("  %-14s %s\n", "--help", "show this help");
 }
 

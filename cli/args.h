@@ -27,9 +27,9 @@ struct ParsedArgs {
     std::string get(const std::string& flag, const std::string& fallback = "") const;
 };
 
-// Parses argv[first..] against specs. On a bad flag returns nullopt with error set.
+// Parses argv[first..] against the flag definitions. On a bad flag returns nullopt with error set.
 std::optional<ParsedArgs> parseArgs(int argc, char** argv, int first,
-                                    const std::vector<FlagSpec>& specs, std::string& error);
+                                    const std::vector<FlagSpec>& flags, std::string& error);
 
 // Parses "V,V,..." (commas and/or blanks) into floats with the C locale. False on any bad
 // or non-finite item, with error naming it.
@@ -40,6 +40,6 @@ bool parseIntList(const std::string& text, std::vector<int>& out, std::string& e
 bool parseFloat(const std::string& text, float& out);
 
 // Prints "usage" then one line per flag.
-void printUsage(const char* usage, const std::vector<FlagSpec>& specs);
+void printUsage(const char* usage, const std::vector<FlagSpec>& flags);
 
 } // namespace lv::cli
