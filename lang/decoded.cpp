@@ -207,7 +207,13 @@ private:
             double n = std::floor(std::fabs(static_cast<double>(r)) + 0.5);
             int next = expression(d - 2);
             if (r == 2.0f) {
-                emit(kDSquare, d);
+                DecodedInstr& last = out_.code.back();
+                if (last.op == kDSlot && last.at == d - 2) { // x[1]^2 and the like
+                    last.op = kDSlotSquare;
+                    last.at = d;
+                } else {
+                    emit(kDSquare, d);
+                }
                 return next;
             }
             emit(kDPowConst, d, n <= kMaxStepwiseExponent ? static_cast<int>(n) : -1, 0, 0, r,
@@ -216,7 +222,8 @@ private:
         }
         int next = expression(expression(d - 1));
         DecodedOp op = w == kWordAdd ? kDAdd : w == kWordSub ? kDSub : w == kWordMul ? kDMul
-                                                                                   : kDBinary;
+                     : w >= kWordAt                                             ? kDSetOp
+                                                                                : kDBinary;
         emit(op, d, w);
         pop();
         return next;

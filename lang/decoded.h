@@ -24,6 +24,8 @@ enum DecodedOp : std::uint8_t {
     kDMul,
     kDBinary,       // a = any other operator word; pops left (top) and right
     kDSquare,       // ^2; pops left
+    kDSlotSquare,   // kDSlot then kDSquare: a = frame slot, at of the ^ (the slot's is at - 2)
+    kDSetOp,        // a = &, @, | or \ word; pops left (top) and right
     kDPowConst,     // f = the exponent, g = its fraction, a = nearest(|f|) or -1 when huge
     kDUnary,        // a = operator word
     // statements

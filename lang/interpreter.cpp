@@ -159,6 +159,17 @@ int Machine::run(float& result) {
             sp[-1] = std::fabs(l) < eps_ ? 0.0f : l * l;
             break;
         }
+        case kDSlotSquare: {
+            if (flags_[in.a] == 1) return fail(kMsgUnassignedIdentifier, in.at - 3);
+            float l = frame_[in.a];
+            *sp++ = std::fabs(l) < eps_ ? 0.0f : l * l;
+            break;
+        }
+        case kDSetOp:
+            --sp;
+            if (!(alpha_ >= 0.0f && alpha_ <= 1.0f)) return fail(kMsgAlphaRange, in.at);
+            sp[-1] = setOperation(in.a, sp[0], sp[-1], alpha_);
+            break;
         case kDPowConst: {
             float l = sp[-1];
             if (in.g < eps_ && in.a >= 0 && std::fabs(l) >= eps_) { // whole exponent
@@ -234,10 +245,7 @@ bool Machine::binary(int word, float l, float r, float& out, int at) {
         double n = nearest(std::fabs(r));
         return power(l, r, n <= 65536.0 ? n : -1.0, out, at);
     }
-    default: {
-        if (!(alpha_ >= 0.0f && alpha_ <= 1.0f)) return fail(kMsgAlphaRange, at);
-        out = setOperation(word, l, r, alpha_);
-    }
+    default: return fail(kMsgBadCode, at);
     }
     return true;
 }
