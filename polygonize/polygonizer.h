@@ -1,0 +1,36 @@
+#pragma once
+// Cell-by-cell polygonizer: approximates the zero level of F inside a box by triangles and
+// quadrilaterals, sampling F on a regular grid two planes at a time.
+#include "polygonize/function_ref.h"
+
+namespace lv::poly {
+
+// F at a point (positions are computed in double and narrowed to float for the call).
+using SampleFn = FunctionRef<float(float x, float y, float z)>;
+// One polygon of count (3 or 4) vertices; the arrays are valid only during the call. The winding
+// is the tracing order, not consistent with respect to the inside of the solid.
+using EmitPolygonFn = FunctionRef<void(const double* xs, const double* ys, const double* zs,
+                                       int count)>;
+// Progress: called with the request's context and the slice number 1..nz after each slice.
+using SliceDoneFn = FunctionRef<void(void* context, int slice)>;
+
+// One polygonizer run. The callables are referenced, not owned: they must outlive the run.
+struct PolygonizeRequest {
+    double xmin = 0.0, xmax = 0.0;
+    double ymin = 0.0, ymax = 0.0;
+    double zmin = 0.0, zmax = 0.0;
+    int nx = 0, ny = 0, nz = 0; // cells per axis; an axis with n cells has n + 1 positions
+    SampleFn sample;
+    EmitPolygonFn emit_polygon; // may be empty: polygons are then dropped
+    SliceDoneFn slice_done;     // may be empty
+    void* context = nullptr;    // handed back unchanged to slice_done only
+};
+
+// Runs the whole grid, calling back synchronously on the calling thread: every grid point is
+// sampled exactly once (slice by slice, X fastest), each surviving polygon is emitted as it is
+// traced, and slice_done follows every slice. The same request gives the same calls with the
+// same values, bit for bit. Does nothing (no callback) when a count is below 1, a box has
+// min > max or a non-finite bound, sample is empty, or the sample planes cannot be allocated.
+void polygonize(const PolygonizeRequest& request);
+
+} // namespace lv::poly
