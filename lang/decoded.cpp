@@ -46,6 +46,7 @@ private:
         out_.stackNeed = std::max(out_.stackNeed, height_ + extra);
     }
     void pop(int n = 1) { height_ -= n; }
+    int constantCount() const { return static_cast<int>(o_.constants.size()); }
     int localSlot(int offset, int at) const {
         int slot = o_.xSize + o_.aSize + offset;
         if (offset < 0 || slot >= o_.slotCount) throw BadCode{at};
@@ -220,10 +221,28 @@ private:
                  r - std::floor(r));
             return next;
         }
+        if (w == kWordAdd || w == kWordSub || w == kWordMul) {
+            // A constant operand cannot fail and changes nothing, so it need not be pushed.
+            if (right >= kConstantBase && right - kConstantBase < constantCount()) {
+                int next = expression(d - 2);
+                emit(w == kWordAdd ? kDAddK : w == kWordSub ? kDSubK : kDMulK, d, 0, 0, 0,
+                     o_.constants[right - kConstantBase]);
+                return next;
+            }
+            int leftEnd = expression(d - 1);
+            int left = word(leftEnd);
+            if (left >= kConstantBase && left - kConstantBase < constantCount()) {
+                emit(w == kWordAdd ? kDAddK : w == kWordSub ? kDRSubK : kDMulK, d, 0, 0, 0,
+                     o_.constants[left - kConstantBase]);
+                return leftEnd - 1;
+            }
+            int next = expression(leftEnd);
+            emit(w == kWordAdd ? kDAdd : w == kWordSub ? kDSub : kDMul, d, w);
+            pop();
+            return next;
+        }
         int next = expression(expression(d - 1));
-        DecodedOp op = w == kWordAdd ? kDAdd : w == kWordSub ? kDSub : w == kWordMul ? kDMul
-                     : w >= kWordAt                                             ? kDSetOp
-                                                                                : kDBinary;
+        DecodedOp op = w >= kWordAt ? kDSetOp : kDBinary;
         emit(op, d, w);
         pop();
         return next;

@@ -22,6 +22,10 @@ enum DecodedOp : std::uint8_t {
     kDAdd,          // pops left (top) and right
     kDSub,
     kDMul,
+    kDAddK,         // f = a constant operand: top + f
+    kDMulK,         // top * f
+    kDSubK,         // top - f (the constant is the right operand)
+    kDRSubK,        // f - top (the constant is the left operand)
     kDBinary,       // a = any other operator word; pops left (top) and right
     kDSquare,       // ^2; pops left
     kDSlotSquare,   // kDSlot then kDSquare: a = frame slot, at of the ^ (the slot's is at - 2)

@@ -17,6 +17,8 @@ float toFloat(double v) { return static_cast<float>(v); }
 
 // The value stack of the evaluations on this thread: scratch memory that grows to the largest
 // need seen and is then reused, so that evaluations allocate nothing.
+constexpr std::size_t kLocalStack = 64;
+
 struct ThreadStack {
     std::vector<float> values;
     int users = 0; // evaluations running on it (a primitive may evaluate an object)
@@ -150,6 +152,10 @@ int Machine::run(float& result) {
             --sp;
             sp[-1] = sp[0] * sp[-1];
             break;
+        case kDAddK: sp[-1] = sp[-1] + in.f; break;
+        case kDMulK: sp[-1] = sp[-1] * in.f; break;
+        case kDSubK: sp[-1] = sp[-1] - in.f; break;
+        case kDRSubK: sp[-1] = in.f - sp[-1]; break;
         case kDBinary:
             --sp;
             if (!binary(in.a, sp[0], sp[-1], sp[-1], in.at)) return 0;
@@ -359,13 +365,17 @@ int execute(const CompiledObject& object, float* workspace, int* flags, float& r
         local = decodeObject(object);
         program = &local;
     }
-    ThreadStack& stack = threadStack();
     std::size_t need = static_cast<std::size_t>(program->stackNeed) + 1;
+    if (need <= kLocalStack) { // the common case: the values fit on the C stack
+        float values[kLocalStack];
+        return Machine(object, *program, workspace, flags, values, error, budget).run(result);
+    }
+    ThreadStack& stack = threadStack();
     if (stack.users > 0 && stack.values.size() < need) { // growing would move a caller's values
         std::vector<float> own(need);
         return Machine(object, *program, workspace, flags, own.data(), error, budget).run(result);
     }
-    if (stack.values.size() < need) stack.values.resize(std::max<std::size_t>(need, 4096));
+    if (stack.values.size() < need) stack.values.resize(need);
     float* base = stack.values.data() + (stack.users > 0 ? stack.values.size() - need : 0);
     ++stack.users;
     int status = Machine(object, *program, workspace, flags, base, error, budget).run(result);
