@@ -159,6 +159,33 @@ TEST(Interpreter, ObjectCallsUseFramesInTheCallersWorkspace) {
     EXPECT_EQ(evalLast(q, {0}).error, "2:8: Division by zero");
 }
 
+TEST(Interpreter, ConstantOperandsAndSquaresKeepTheirMeaning) {
+    const char* p = "p(x[2], a[0]) { p = (x[1] - 1.5) * (2.5 - x[2]) + (3 + x[1]) * (x[2] * 0.5) "
+                    "- x[1]^2 + (x[2] + x[1])^2; }";
+    for (float u : {0.0f, 1.25f, -3.5f, 1e-7f})
+        for (float v : {0.0f, 2.0f, -0.75f}) {
+            float expect = (u - 1.5f) * (2.5f - v) + (3.0f + u) * (v * 0.5f);
+            expect = expect - (std::fabs(u) < kDefaultEps ? 0.0f : u * u);
+            float w = v + u;
+            expect = expect + (std::fabs(w) < kDefaultEps ? 0.0f : w * w);
+            EXPECT_EQ(evalLast(p, {u, v}).value, expect) << u << " " << v;
+        }
+    const char* q = "p(x[1], a[0]) { array b[2]; b[2] = 1; p = b[2]^2 + b[1]^2; }";
+    EXPECT_EQ(evalLast(q, {0}).error, "1:52: Unassigned identificator used in expression");
+}
+
+TEST(Interpreter, DeepExpressionsUseALargerValueStack) {
+    std::string right = "1", left = "x[1]";
+    for (int i = 0; i < 200; ++i) {
+        right = "(x[1] * " + right + ")";
+        left += " + x[1]";
+    }
+    // A left-leaning chain keeps every right operand on the stack until the chain resolves.
+    EXPECT_EQ(evalLast("p(x[1], a[0]) { p = " + right + "; }", {1}).value, 1.0f);
+    EXPECT_EQ(evalLast("p(x[1], a[0]) { p = " + left + "; }", {1}).value, 201.0f);
+    EXPECT_EQ(evalLast("p(x[1], a[0]) { p = " + left + " + " + right + "; }", {1}).value, 202.0f);
+}
+
 TEST(Interpreter, BoundedEvaluationStopsEndlessLoops) {
     auto c = testing::compile("p(x[0], a[0]) { i = 0; while 1 loop i = i + 1; endloop; p = i; }");
     ASSERT_TRUE(c.errors.empty());
