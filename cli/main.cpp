@@ -14,6 +14,8 @@ const Command kCommands[] = {
     {"check", "compile a .lv file and list its objects", lv::cli::runCheck},
     {"eval", "evaluate an object at points", lv::cli::runEval},
     {"scene", "print the ray-tracing scene text of a model", lv::cli::runScene},
+    {"render", "render a model's single frame to a picture, headless", lv::cli::runRender},
+    {"animate", "render every time-curve row and compile a film, headless", lv::cli::runAnimate},
 };
 
 void printHelp() {

@@ -27,6 +27,11 @@ int progressPercent(long long done, long long total) {
     return static_cast<int>(percent < 0 ? 0 : percent > 100 ? 100 : percent);
 }
 
+bool renderSingleFrame(RenderWorker& worker, RenderJob& job, const model::Model& live) {
+    if (!worker.isIdle() || !job.setModel(live)) return false;
+    return worker.start([&job] { job.render(false, {}); });
+}
+
 RenderJob::RenderJob(int frameIndex, double t1, double t2, double t3, bool interactive)
     : frameIndex_(frameIndex), t1_(t1), t2_(t2), t3_(t3), interactive_(interactive) {}
 

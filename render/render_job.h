@@ -12,6 +12,7 @@
 #include "export/packed_dib.h"
 #include "model/model.h"
 #include "render/frame_window.h"
+#include "render/render_worker.h"
 #include "render/scene.h"
 
 namespace lv::render {
@@ -115,6 +116,15 @@ private:
     CaptionListener captionListener_;
     std::function<int()> rowCount_;
 };
+
+// The refusal of a render while the worker runs.
+inline constexpr const char* kRunRenderingRefused =
+    "Run rendering is disallowed when the rendering proccess active";
+
+// "Render Frame": unless worker is busy (false, nothing changes; the caller shows
+// kRunRenderingRefused), job takes a fresh copy of live and worker starts rendering it at the
+// window's current place. False also when the copy or the thread cannot be made.
+bool renderSingleFrame(RenderWorker& worker, RenderJob& job, const model::Model& live);
 
 // "Rendering N%" with N the integer percentage of done out of total (100 when total is not
 // positive, at most 100).

@@ -32,7 +32,8 @@ TEST(RenderJobProgress, CaptionsChangeOnlyWhenTheIntegerPercentageChanges) {
     std::vector<std::string> captions = renderCaptions(job);
     ASSERT_EQ(captions.size(), 27u);
     for (int i = 0; i <= 25; ++i)
-        EXPECT_EQ(captions[static_cast<std::size_t>(i)], "Rendering " + std::to_string(i * 4) + "%");
+        EXPECT_EQ(captions[static_cast<std::size_t>(i)],
+                  "Rendering " + std::to_string(i * 4) + "%");
     EXPECT_EQ(captions.back(), "Polygonized Model");
     EXPECT_EQ(job.caption(), "Polygonized Model");
     EXPECT_TRUE(job.isRendered());
@@ -162,6 +163,24 @@ TEST(RenderWorkerTest, RendersAJobOnItsThread) {
     EXPECT_TRUE(job.isRendered());
     std::lock_guard<std::mutex> lock(mutex);
     EXPECT_EQ(captions.back(), "Polygonized Model");
+}
+
+TEST(RenderWorkerTest, RenderFrameIsRefusedWhileAnotherRenderRuns) {
+    model::Model live;
+    addBall(live, "ball", 4);
+    RenderJob single(0, 0, 0, 0, true);
+    single.createWindow();
+    RenderWorker worker;
+    std::promise<void> release;
+    ASSERT_TRUE(worker.start([f = release.get_future().share()] { f.wait(); }));
+    EXPECT_FALSE(renderSingleFrame(worker, single, live));
+    EXPECT_EQ(single.modelCopy(), nullptr); // nothing else changed
+    release.set_value();
+    worker.wait();
+    ASSERT_TRUE(renderSingleFrame(worker, single, live));
+    worker.wait();
+    EXPECT_TRUE(single.isRendered());
+    EXPECT_EQ(single.caption(), "Polygonized Model");
 }
 
 class TimeCurveTest : public ::testing::Test {
