@@ -14,6 +14,7 @@ struct Command {
 int runCheck(int argc, char** argv); // commands_lang.cpp
 int runEval(int argc, char** argv);  // commands_lang.cpp
 int runScene(int argc, char** argv); // commands_model.cpp
+int runMesh(int argc, char** argv);  // commands_mesh.cpp
 int runRender(int argc, char** argv);  // commands_render.cpp
 int runAnimate(int argc, char** argv); // commands_render.cpp
 

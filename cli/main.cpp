@@ -13,6 +13,7 @@ using lv::cli::Command;
 const Command kCommands[] = {
     {"check", "compile a .lv file and list its objects", lv::cli::runCheck},
     {"eval", "evaluate an object at points", lv::cli::runEval},
+    {"mesh", "polygonize an object or a model into a mesh file", lv::cli::runMesh},
     {"scene", "print the ray-tracing scene text of a model", lv::cli::runScene},
     {"render", "render a model's single frame to a picture, headless", lv::cli::runRender},
     {"animate", "render every time-curve row and compile a film, headless", lv::cli::runAnimate},
