@@ -1,19 +1,12 @@
 // lumovar render and lumovar animate: pictures and films of a model, drawn headless.
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 
-#include "app/library.h"
-#include "app/source_cache.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/model_args.h"
 #include "export/image_files.h"
-#include "lang/settings.h"
-#include "model/model_file.h"
 #include "render/avi_file.h"
 #include "render/gl_context.h"
 #include "render/render_job.h"
@@ -42,92 +35,9 @@ constexpr const char* kNoTimeCurve = "Animation Time Curve must be defined";
 constexpr const char* kNoTimeParameters =
     "Some objects in model must have some time dependent parameters";
 
-int usageError(const char* command, const std::string& message) {
-    std::fprintf(stderr, "lumovar %s: %s (see lumovar %s --help)\n", command, message.c_str(),
-                 command);
-    return kExitUsage;
-}
-
 int userError(const char* command, const std::string& message) {
     std::fprintf(stderr, "lumovar %s: %s\n", command, message.c_str());
     return kExitUserError;
-}
-
-bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-bool readable(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) && std::ifstream(path).good();
-}
-
-int loadModelFile(const std::string& path, model::ModelFileContents& contents) {
-    if (!readable(path)) {
-        std::fprintf(stderr, "lumovar: cannot read %s\n", path.c_str());
-        return kExitUsage;
-    }
-    app::SourceCache cache;
-    std::string error;
-    if (!model::loadModelFile(path, cache, contents, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return kExitUserError;
-    }
-    lang::setEps(contents.eps);
-    lang::setAlpha(contents.alpha);
-    return kExitOk;
-}
-
-void printCompileError(const app::CompiledFile& file) {
-    const lang::CompileError& e = *file.firstError;
-    std::fprintf(stderr, "%s:%d:%d: error: %s\n", file.path.c_str(), e.line, e.column,
-                 e.message);
-}
-
-// A model holding the one object named objectName (any letter case) of the file at path.
-int loadOneObject(const std::string& path, const std::string& objectName,
-                  const std::string& libraryPath, model::ModelFileContents& contents) {
-    app::SourceCache cache;
-    std::string error;
-    if (!libraryPath.empty()) {
-        if (!app::setLibraryFile(cache, libraryPath, error)) {
-            std::fprintf(stderr, "lumovar: cannot read %s: %s\n", libraryPath.c_str(),
-                         error.c_str());
-            return kExitUsage;
-        }
-        if (cache.library()->hasError()) {
-            printCompileError(*cache.library());
-            return kExitUserError;
-        }
-    }
-    auto file = cache.lookup(path);
-    if (!file) {
-        std::fprintf(stderr, "lumovar: cannot read %s: %s\n", path.c_str(),
-                     cache.readError().c_str());
-        return kExitUsage;
-    }
-    if (file->hasError()) {
-        printCompileError(*file);
-        return kExitUserError;
-    }
-    std::string function = objectName;
-    std::transform(function.begin(), function.end(), function.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    auto found = std::find_if(file->objects.begin(), file->objects.end(),
-                              [&](const auto& o) { return o->name == function; });
-    if (found == file->objects.end()) {
-        std::fprintf(stderr, "lumovar: %s has no object named '%s'\n", path.c_str(),
-                     objectName.c_str());
-        return kExitUsage;
-    }
-    if ((*found)->xSize < 3) {
-        std::fprintf(stderr, "lumovar: object '%s' has fewer than 3 x components\n",
-                     function.c_str());
-        return kExitUserError;
-    }
-    contents.model.addObject(cache, function, function, path);
-    return kExitOk;
 }
 
 // Applies --size, then checks the picture size the model will be drawn at.
@@ -136,13 +46,13 @@ int applySize(const char* command, const ParsedArgs& args, model::Model& m) {
         std::vector<int> size;
         std::string error;
         if (!parseIntList(args.get("--size"), size, error) || size.size() != 2)
-            return usageError(command, "--size must be W,H");
+            return commandUsageError(command, "--size must be W,H");
         m.settings.polyImage = {size[0], size[1]};
     }
     const model::ImageSize& s = m.settings.polyImage;
     if (s.width < 1 || s.height < 1 || s.width > render::kMaxImageSide ||
         s.height > render::kMaxImageSide)
-        return usageError(command, "picture size " + std::to_string(s.width) + "x" +
+        return commandUsageError(command, "picture size " + std::to_string(s.width) + "x" +
                                        std::to_string(s.height) + " is outside 1.." +
                                        std::to_string(render::kMaxImageSide));
     return kExitOk;
@@ -240,11 +150,16 @@ int animate(model::ModelFileContents& contents, const std::string& film,
     for (const model::TimeRow& row : contents.timeRows) curve.appendRow(row.t1, row.t2, row.t3);
     if (!curve.resetFrames(contents.model)) return userError("animate", "out of memory");
     renderAllFrames(curve);
+    // A film with a frame missing would be shorter than the curve: refuse rather than write it.
+    for (int k = 1; k <= curve.count(); ++k)
+        if (!render::rowIsUpToDate(*curve.rowAt(k)))
+            return userError("animate", "frame " + std::to_string(k) + " of " +
+                                            std::to_string(curve.count()) +
+                                            " could not be rendered; no film written");
     std::string error;
     if (!render::writeAviFile(film, render::renderedFrames(curve), error))
         return userError("animate", error);
-    int frames = 0;
-    for (int k = 1; k <= curve.count(); ++k) frames += render::rowIsUpToDate(*curve.rowAt(k));
+    int frames = curve.count();
     const model::ImageSize& size = contents.model.settings.polyImage;
     std::printf("wrote %s (%d frames, %dx%d, 15 samples per second, 10 samples per frame)\n",
                 film.c_str(), frames, size.width, size.height);
@@ -256,7 +171,7 @@ int animate(model::ModelFileContents& contents, const std::string& film,
 int runRender(int argc, char** argv) {
     std::string error;
     auto args = parseArgs(argc, argv, 1, kRenderFlags, error);
-    if (!args) return usageError("render", error);
+    if (!args) return commandUsageError("render", error);
     if (args->help) {
         printUsage("lumovar render MODEL.lvm -o OUT.bmp|OUT.png [--size W,H]\n"
                    "       lumovar render FILE.lv OBJECT -o OUT.bmp|OUT.png [--size W,H] "
@@ -267,19 +182,11 @@ int runRender(int argc, char** argv) {
                    kRenderFlags);
         return kExitOk;
     }
-    if (!args->has("-o")) return usageError("render", "-o OUT.bmp|OUT.png is required");
+    if (!args->has("-o")) return commandUsageError("render", "-o OUT.bmp|OUT.png is required");
     model::ModelFileContents contents;
-    const auto& positionals = args->positionals;
-    int status = kExitOk;
-    if (positionals.size() == 1 && endsWith(positionals[0], ".lvm")) {
-        if (args->has("--lib")) return usageError("render", "--lib applies to FILE.lv OBJECT");
-        status = loadModelFile(positionals[0], contents);
-    } else if (positionals.size() == 2) {
-        status = loadOneObject(positionals[0], positionals[1], args->get("--lib"), contents);
-    } else {
-        return usageError("render", "expected MODEL.lvm, or FILE.lv and OBJECT");
-    }
-    if (status != kExitOk) return status;
+    if (int s = loadModelArgs("render", args->positionals, args->get("--lib"), contents);
+        s != kExitOk)
+        return s;
     if (contents.model.count() == 0) return userError("render", kNoObjects);
     if (int s = applySize("render", *args, contents.model); s != kExitOk) return s;
     if (int s = requireGl("render"); s != kExitOk) return s;
@@ -289,7 +196,7 @@ int runRender(int argc, char** argv) {
 int runAnimate(int argc, char** argv) {
     std::string error;
     auto args = parseArgs(argc, argv, 1, kAnimateFlags, error);
-    if (!args) return usageError("animate", error);
+    if (!args) return commandUsageError("animate", error);
     if (args->help) {
         printUsage("lumovar animate MODEL.lvm -o FILM.avi [--frames BASE.bmp] [--size W,H]\n\n"
                    "Renders one frame per row of the model's time curve without a display and "
@@ -298,11 +205,12 @@ int runAnimate(int argc, char** argv) {
                    kAnimateFlags);
         return kExitOk;
     }
-    if (!args->has("-o")) return usageError("animate", "-o FILM.avi is required");
-    if (args->positionals.size() != 1 || !endsWith(args->positionals[0], ".lvm"))
-        return usageError("animate", "expected one MODEL.lvm");
+    if (!args->has("-o")) return commandUsageError("animate", "-o FILM.avi is required");
+    if (args->positionals.size() != 1 || !isModelFilePath(args->positionals[0]))
+        return commandUsageError("animate", "expected one MODEL.lvm");
     model::ModelFileContents contents;
-    if (int s = loadModelFile(args->positionals[0], contents); s != kExitOk) return s;
+    if (int s = loadModelArgs("animate", args->positionals, "", contents); s != kExitOk)
+        return s;
     model::TimeUsage usage = contents.model.timeUsage();
     if (contents.model.count() == 0) return userError("animate", kNoObjects);
     if (!usage.t1 && !usage.t2 && !usage.t3) return userError("animate", kNoTimeParameters);

@@ -5,31 +5,7 @@
 set -u
 lv="$1"
 src="$2"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-passed=0
-failed=0
-
-fail() {
-    echo "FAIL $1"
-    failed=$((failed + 1))
-}
-
-# expect NAME STATUS EXPECTED_OUTPUT_SUBSTRING -- command...
-expect() {
-    local name="$1" want_status="$2" want_text="$3"
-    shift 4
-    local out status
-    out=$("$@" 2>&1)
-    status=$?
-    if [ "$status" -ne "$want_status" ] || [[ "$out" != *"$want_text"* ]]; then
-        fail "$name: status $status (want $want_status), output:"
-        echo "$out" | head -20
-        echo "  (wanted to contain: $want_text)"
-    else
-        passed=$((passed + 1))
-    fi
-}
+source "$(dirname "$0")/cli_test_lib.sh"
 
 cat > "$tmp/ball.lv" <<'LV'
 ball(x[3], a[1]) {
@@ -83,14 +59,14 @@ else
     for k in 1 2 3; do [ -s "$tmp/frame$k.bmp" ] || fail "frame $k written"; done
     if command -v ffprobe > /dev/null; then
         size=$(ffprobe -v error -show_entries stream=width,height -of csv=p=0 "$tmp/ball.png")
-        [ "$size" = "64,48" ] && passed=$((passed + 1)) || fail "png decodes as 64x48: $size"
+        [ "$size" = "64,48" ] && pass || fail "png decodes as 64x48: $size"
         times=$(ffprobe -v error -show_entries frame=pts_time -of csv=p=0 "$tmp/film.avi" |
                 tr '\n' ' ')
-        [ "$times" = "0.000000 0.666667 1.333333 " ] && passed=$((passed + 1)) ||
+        [ "$times" = "0.000000 0.666667 1.333333 " ] && pass ||
             fail "film frames 2/3 s apart: $times"
         rate=$(ffprobe -v error -show_entries stream=r_frame_rate -of csv=p=0 "$tmp/film.avi")
-        [ "$rate" = "15/1" ] && passed=$((passed + 1)) || fail "film rate: $rate"
-        ffmpeg -v error -i "$tmp/frame2.bmp" -f null - && passed=$((passed + 1)) ||
+        [ "$rate" = "15/1" ] && pass || fail "film rate: $rate"
+        ffmpeg -v error -i "$tmp/frame2.bmp" -f null - && pass ||
             fail "frame bitmap decodes"
     else
         echo "SKIP decoding checks: no ffprobe"
@@ -116,5 +92,4 @@ expect "animate without a time curve" 1 "Animation Time Curve must be defined" -
 expect "animate help" 0 "--frames" -- "$lv" animate --help
 [ -e "$tmp/x.bmp" ] || [ -e "$tmp/x.avi" ] && fail "a refused command wrote a file"
 
-echo "render cli tests: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish "render cli tests"

@@ -4,27 +4,7 @@
 set -u
 lv="$1"
 src="$2"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-passed=0
-failed=0
-
-# expect NAME STATUS EXPECTED_OUTPUT_SUBSTRING -- command...
-expect() {
-    local name="$1" want_status="$2" want_text="$3"
-    shift 4
-    local out status
-    out=$("$@" 2>&1)
-    status=$?
-    if [ "$status" -ne "$want_status" ] || [[ "$out" != *"$want_text"* ]]; then
-        echo "FAIL $name: status $status (want $want_status), output:"
-        echo "$out" | head -20
-        echo "  (wanted to contain: $want_text)"
-        failed=$((failed + 1))
-    else
-        passed=$((passed + 1))
-    fi
-}
+source "$(dirname "$0")/cli_test_lib.sh"
 
 cat > "$tmp/cube.lv" <<'LV'
 cube(x[3], a[1]) { cube = 1 - x[1]^2; }
@@ -73,10 +53,9 @@ counts=$("$lv" mesh "$tmp/ball.lv" ball -o "$tmp/b.poly" --a 5 --grid 8,8,8 | he
 tri=$(echo "$counts" | sed -E 's/.*: ([0-9]+) triangles, ([0-9]+) quadrilaterals/\1/')
 quad=$(echo "$counts" | sed -E 's/.*: ([0-9]+) triangles, ([0-9]+) quadrilaterals/\2/')
 if [ "$stl_triangles" -eq $((tri + 2 * quad)) ] && [ "$(wc -l < "$tmp/b.poly")" -eq $((tri + quad)) ]; then
-    passed=$((passed + 1))
+    pass
 else
-    echo "FAIL mesh counts: stl $stl_triangles, poly $(wc -l < "$tmp/b.poly"), reported $counts"
-    failed=$((failed + 1))
+    fail "mesh counts: stl $stl_triangles, poly $(wc -l < "$tmp/b.poly"), reported $counts"
 fi
 for ext in obj ply wrl; do
     expect "mesh $ext" 0 "wrote $tmp/b.$ext" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/b.$ext" --a 5 --grid 6,6,6
@@ -88,7 +67,7 @@ expect "mesh bad format" 2 "-o must end in" -- "$lv" mesh "$tmp/ball.lv" ball -o
 expect "mesh model flags" 2 "--grid applies to FILE.lv OBJECT" -- "$lv" mesh "$src/examples/workshop.lvm" -o "$tmp/w.stl" --grid 5,5,5
 expect "mesh failures" 1 "$tmp/holey.lv:1:62: error: Division by zero" -- "$lv" mesh "$tmp/holey.lv" holey -o "$tmp/h.stl" --grid 4,4,4 --box -3,-3,-3,3,3,3
 expect "mesh failure count" 1 "25 sample points failed" -- "$lv" mesh "$tmp/holey.lv" holey -o "$tmp/h.stl" --grid 4,4,4 --box -3,-3,-3,3,3,3
-[ -s "$tmp/h.stl" ] && passed=$((passed + 1)) || { echo "FAIL mesh with failures wrote no file"; failed=$((failed + 1)); }
+[ -s "$tmp/h.stl" ] && pass || { fail "mesh with failures wrote no file"; }
 expect "mesh model" 0 "wrote $tmp/w.ply" -- "$lv" mesh "$src/examples/workshop.lvm" -o "$tmp/w.ply"
 
 # scene: model files and one-object models.
@@ -101,5 +80,4 @@ for ex in "$src"/examples/*.lv; do
     expect "example $(basename "$ex") compiles" 0 "" -- "$lv" check "$ex"
 done
 
-echo "cli: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish "cli"
