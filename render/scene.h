@@ -4,8 +4,8 @@
 // fixed lights, a background colour and a camera. Building it needs no OpenGL; SceneRenderer
 // (scene_renderer.h) draws it into whatever context is current, offscreen or in a window.
 //
-// Space: the model's right-handed coordinates throughout; lights, camera and model frame are
-// placed in that space as the retained-mode scene places them in its mirrored one.
+// Space: the model's right-handed coordinates throughout; positions, directions and rotations
+// are given in that space (no mirrored z anywhere).
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -32,7 +32,7 @@ RenderQuality renderQualityOf(const model::ModelSettings& settings);
 // The fixed lights: a point light of grey 0.5 and an ambient light of grey 0.2.
 constexpr double kPointLightGrey = 0.5;
 constexpr double kAmbientGrey = 0.2;
-// The light's position in model space (the retained-mode scene puts it at (10, 10, -10)).
+// The point light's position in model space.
 constexpr Vec3 kLightPosition{10.0, 10.0, 10.0};
 // Perspective: half-field 0.5 across the larger side of the picture at the front plane.
 constexpr double kHalfField = 0.5;
