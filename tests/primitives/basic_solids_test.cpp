@@ -8,7 +8,7 @@
 
 #include "lang/source_text.h"
 #include "primitives/conventions.h"
-#include "tests/primitives/row_call_harness.h"
+#include "tests/primitives/primitive_call.h"
 
 namespace lv::prim::test {
 namespace {
@@ -89,7 +89,7 @@ private:
     std::mt19937 gen_{12345};
 };
 
-std::vector<float> callArgs(RowCall& rc, const std::vector<float>& x, const std::vector<float>& c,
+std::vector<float> callArgs(PrimitiveCall& rc, const std::vector<float>& x, const std::vector<float>& c,
                             const std::vector<float>& reals) {
     std::vector<float> args = {rc.array(x), rc.array(c)};
     args.insert(args.end(), reals.begin(), reals.end());
@@ -100,7 +100,7 @@ TEST(BasicSolids, MatchTheirFormulasExactlyAtRandomPoints) {
     Random rnd;
     for (const CentredSolid& s : centredSolids()) {
         for (int trial = 0; trial < 200; ++trial) {
-            RowCall rc;
+            PrimitiveCall rc;
             std::vector<float> x = {rnd.in(-3, 3), rnd.in(-3, 3), rnd.in(-3, 3)};
             std::vector<float> c = {rnd.in(-1, 1), rnd.in(-1, 1), rnd.in(-1, 1)};
             std::vector<float> p;
@@ -134,7 +134,7 @@ TEST(BasicSolids, BlockMatchesItsFormulaForSeveralAlphas) {
     for (float alpha : {0.0f, 0.5f, -0.7f, 1.0f}) {
         ASSERT_TRUE(lang::setAlpha(alpha));
         for (int trial = 0; trial < 200; ++trial) {
-            RowCall rc;
+            PrimitiveCall rc;
             float x[3] = {rnd.in(-2, 4), rnd.in(-2, 4), rnd.in(-2, 4)};
             float v[3] = {rnd.in(-1, 1), rnd.in(-1, 1), rnd.in(-1, 1)};
             float e[3] = {rnd.in(0, 3), rnd.in(0, 3), rnd.in(0, 3)};
@@ -148,7 +148,7 @@ TEST(BasicSolids, BlockMatchesItsFormulaForSeveralAlphas) {
 TEST(BasicSolids, NoiseMatchesItsFormula) {
     Random rnd;
     for (int trial = 0; trial < 300; ++trial) {
-        RowCall rc;
+        PrimitiveCall rc;
         float x[3] = {rnd.in(-5, 5), rnd.in(-5, 5), rnd.in(-5, 5)};
         double amp = rnd.in(-2, 2), freq = rnd.in(0.1f, 4), phase = rnd.in(-3, 3);
         double u = f32(freq * x[0]);
@@ -162,7 +162,7 @@ TEST(BasicSolids, NoiseMatchesItsFormula) {
                             {rc.array({x[0], x[1], x[2]}), float(amp), float(freq), float(phase)});
         ASSERT_EQ(got, static_cast<float>(u1 * u2 * u3));
     }
-    RowCall rc;
+    PrimitiveCall rc;
     EXPECT_EQ(rc.call("lvnoiseg", {rc.array({0.3f, 1.2f, -0.4f}), 0.0f, 2.0f, 1.0f}), 0.0f);
 }
 
@@ -183,7 +183,7 @@ TEST(BasicSolids, AxisFamiliesAgreeUnderCoordinatePermutation) {
             p.resize(static_cast<std::size_t>(reals));
             for (int axis = 0; axis < 2; ++axis) {
                 const int a1 = axis == 0 ? 1 : 0, a2 = axis == 2 ? 1 : 2;
-                RowCall rc;
+                PrimitiveCall rc;
                 float got =
                     rc.call(family[axis], callArgs(rc, {x[0], x[1], x[2]}, {c[0], c[1], c[2]}, p));
                 float want = rc.call(
@@ -196,7 +196,7 @@ TEST(BasicSolids, AxisFamiliesAgreeUnderCoordinatePermutation) {
 
 TEST(BasicSolids, KnownValues) {
     SettingsGuard guard;
-    RowCall rc;
+    PrimitiveCall rc;
     const float origin = rc.array({0, 0, 0});
     auto at = [&](float a, float b, float c) { return rc.array({a, b, c}); };
     EXPECT_EQ(rc.call("lvsphere", {at(0, 0, 0), origin, 1}), 1.0f);
@@ -216,7 +216,7 @@ TEST(BasicSolids, KnownValues) {
 }
 
 TEST(BasicSolids, UnusableParametersGiveOutsideValue) {
-    RowCall rc;
+    PrimitiveCall rc;
     const float x = rc.array({0.1f, 0.2f, 0.3f}), c = rc.array({0, 0, 0});
     const float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_EQ(rc.call("lvblock", {x, c, -1, 1, 1}), OUTSIDE_VALUE);
@@ -251,7 +251,7 @@ TEST(BasicSolids, WrongDimensionsGiveOutsideValue) {
         const bool centred = lang::kBuiltins[row].argumentKinds[1] == lang::kArgArray;
         const int n = lang::kBuiltins[row].argumentCount;
         auto call = [&](std::vector<float> x, std::vector<float> c) {
-            RowCall rc;
+            PrimitiveCall rc;
             std::vector<float> args = {rc.array(x)};
             if (centred)
                 args.push_back(rc.array(c));
@@ -279,7 +279,7 @@ TEST(PrimitivePrograms, ExamplesCompileAndDescribeSolids) {
         const lang::SourceText source = lang::readSourceFile((dir / name).string());
         ASSERT_TRUE(source.ok) << name << ": " << source.error;
         EXPECT_EQ(source.text.rfind("--", 0), 0u) << name << " has no comment header";
-        Program program(source.text);
+        CompiledSource program(source.text);
         ASSERT_TRUE(program.compiled()) << name << ": " << program.firstError();
         for (const lang::CompiledObjectPtr& object : program.objects()) {
             const std::vector<float> a(static_cast<std::size_t>(object->aSize), 0.5f);
@@ -298,7 +298,7 @@ TEST(PrimitivePrograms, ExamplesCompileAndDescribeSolids) {
         }
     }
     const lang::SourceText csg = lang::readSourceFile((dir / "csg_part.lv").string());
-    Program part(csg.text);
+    CompiledSource part(csg.text);
     float f = 0;
     ASSERT_TRUE(part.eval("part", {0, 0, 0}, {}, f));
     EXPECT_GE(f, 0.0f);

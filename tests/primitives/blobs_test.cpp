@@ -8,17 +8,17 @@
 
 #include "lang/settings.h"
 #include "primitives/conventions.h"
-#include "tests/primitives/field_call_harness.h"
+#include "tests/primitives/primitive_call.h"
 
 namespace lv::prim {
 namespace {
 
-using test::FieldCall;
+using test::PrimitiveCall;
 
 // One blob call: the point, centres as (x, y, z) triples, then the parameter arrays.
 float blobs(const std::string& name, std::vector<float> p, const std::vector<float>& centres,
             const std::vector<std::vector<float>>& parameters, float T) {
-    FieldCall c;
+    PrimitiveCall c;
     std::vector<float> xc, yc, zc;
     for (std::size_t i = 0; i + 2 < centres.size(); i += 3) {
         xc.push_back(centres[i]);
@@ -98,7 +98,7 @@ TEST(Blobs, UnusableInput) {
             EXPECT_EQ(blobs(f.name, o, two, shortened, 0), OUTSIDE_VALUE) << f.name << " " << j;
         }
         // yc or zc shorter than xc.
-        FieldCall c;
+        PrimitiveCall c;
         const float x = c.array(o), xc = c.array({0, 1}), one = c.array({0});
         std::vector<float> args = {x, xc, one, c.array({0, 0})};
         if (std::string(f.name) == "lvfmapblob") args.insert(args.begin() + 1, 0.0f);
@@ -109,10 +109,10 @@ TEST(Blobs, UnusableInput) {
 }
 
 TEST(Blobs, MissingCentresOrParameterList) {
-    FieldCall c;
+    PrimitiveCall c;
     const float x = c.array({0, 0, 0});
     const float one = c.array({1});
-    const float none = FieldCall::noArray();
+    const float none = PrimitiveCall::noArray();
     // No centres: OUTSIDE_VALUE, not -T.
     EXPECT_EQ(c.call("lvmetaball", {x, none, one, one, one, one, 0.5f}), OUTSIDE_VALUE);
     EXPECT_EQ(c.call("lvfmapblob", {x, 0.5f, none, one, one, one, one}), OUTSIDE_VALUE);

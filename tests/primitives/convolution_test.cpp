@@ -9,12 +9,12 @@
 #include "lang/settings.h"
 #include "primitives/conventions.h"
 #include "primitives/convolution_geometry.h"
-#include "tests/primitives/field_call_harness.h"
+#include "tests/primitives/primitive_call.h"
 
 namespace lv::prim {
 namespace {
 
-using test::FieldCall;
+using test::PrimitiveCall;
 
 constexpr double kDeg = static_cast<double>(0.017453289f);
 constexpr double kDegFine = 0.01745328888888889;
@@ -154,7 +154,7 @@ TEST(ConvolutionClosedForms, ArcPieceMatchesIntegral) {
 }
 
 TEST(ConvolutionRows, HandValues) {
-    FieldCall c;
+    PrimitiveCall c;
     const float x = c.array({0.3f, 0.7f, -0.4f});
     const float one = c.array({1.0f});
     const float two = c.array({2.0f});
@@ -174,7 +174,7 @@ TEST(ConvolutionRows, HandValues) {
 }
 
 TEST(ConvolutionRows, PolylineTrianglesAndMeshLayouts) {
-    FieldCall c;
+    PrimitiveCall c;
     const Vec3 p{0.2, -0.1, 0.3};
     const Vec3 v0{0, 0, 0}, v1{1, 0.5f, 0}, v2{0.5f, -1, 0.5f}, v3{-1, 0, 1};
     const float x = c.array(flat({p}));
@@ -200,7 +200,7 @@ TEST(ConvolutionRows, PolylineTrianglesAndMeshLayouts) {
 // An arc in world space: turned by 90 degrees about Z (axis (0, 0, 1) after the EPS shift),
 // opening by more than a half turn, so it is a half circle and a second piece after it.
 TEST(ConvolutionRows, ArcInWorldFrame) {
-    FieldCall c;
+    PrimitiveCall c;
     const float eps = lang::eps();
     const Vec3 center{0.5, -0.25, 0.125};
     const double r = 1.25, s = 1.5, T = 0.5;
@@ -230,9 +230,9 @@ TEST(ConvolutionRows, ArcInWorldFrame) {
 }
 
 TEST(ConvolutionRows, EmptyStrengthsGiveMinusThreshold) {
-    FieldCall c;
+    PrimitiveCall c;
     const float x = c.array({0, 0, 0});
-    const float none = FieldCall::noArray();
+    const float none = PrimitiveCall::noArray();
     const float a = c.array({1});
     EXPECT_EQ(c.call("lvconvpoint", {x, none, none, 2.5f}), -2.5f);
     EXPECT_EQ(c.call("lvconvline", {x, a, a, none, 2.5f}), -2.5f);
@@ -262,7 +262,7 @@ TEST(ConvolutionRows, ShortArraysAreOutside) {
          0},
     };
     for (const Case& k : cases) {
-        FieldCall full;
+        PrimitiveCall full;
         std::vector<float> args = {full.array({0.1f, 0.2f, 0.3f})};
         for (const auto& a : k.arrays) args.push_back(full.array(a));
         args.push_back(k.threshold);
@@ -270,7 +270,7 @@ TEST(ConvolutionRows, ShortArraysAreOutside) {
         EXPECT_TRUE(std::isfinite(whole) && whole > 0.0f) << k.name;
 
         for (std::size_t cut = 0; cut + 1 < k.arrays.size(); ++cut) {
-            FieldCall c;
+            PrimitiveCall c;
             std::vector<float> shortArgs = {c.array({0.1f, 0.2f, 0.3f})};
             for (std::size_t j = 0; j < k.arrays.size(); ++j) {
                 std::vector<float> a = k.arrays[j];
@@ -282,7 +282,7 @@ TEST(ConvolutionRows, ShortArraysAreOutside) {
         }
         for (const std::vector<float>& x :
              {std::vector<float>{0.1f, 0.2f}, std::vector<float>{0.1f, 0.2f, 0.3f, 0.4f}}) {
-            FieldCall c;
+            PrimitiveCall c;
             std::vector<float> badX = {c.array(x)};
             for (const auto& a : k.arrays) badX.push_back(c.array(a));
             badX.push_back(k.threshold);
@@ -292,7 +292,7 @@ TEST(ConvolutionRows, ShortArraysAreOutside) {
 }
 
 TEST(ConvolutionRows, MeshVertexNumbersOutsideTheArrayAreOutside) {
-    FieldCall c;
+    PrimitiveCall c;
     const float x = c.array({0.1f, 0.2f, 0.3f});
     const float vect = c.array({0, 0, 0, 1, 0, 0, 0, 1, 0});
     const float one = c.array({1});
@@ -305,7 +305,7 @@ TEST(ConvolutionRows, MeshVertexNumbersOutsideTheArrayAreOutside) {
 
 // The program test below checks the position; here the polyline's second segment.
 TEST(ConvolutionRows, ZeroLengthPolylineSegmentStopsTheEvaluation) {
-    FieldCall c;
+    PrimitiveCall c;
     const float x = c.array({0.1f, 0.2f, 0.3f}), s = c.array({1, 1});
     c.call("lvconvcurve", {x, c.array({0, 0, 0, 1, 0, 0, 1, 0, 0}), s, 0});
     EXPECT_TRUE(c.failed());

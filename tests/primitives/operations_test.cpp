@@ -5,7 +5,7 @@
 #include <random>
 
 #include "primitives/conventions.h"
-#include "tests/primitives/row_call_harness.h"
+#include "tests/primitives/primitive_call.h"
 
 namespace lv::prim::test {
 namespace {
@@ -27,7 +27,7 @@ private:
 
 // Applies transform name to x with the other arguments (array handles in them come from rc);
 // returns the new x.
-Point transformedIn(RowCall& rc, const char* name, const Point& x, std::vector<float> rest,
+Point transformedIn(PrimitiveCall& rc, const char* name, const Point& x, std::vector<float> rest,
                     float* returned = nullptr) {
     const float handle = rc.array(x);
     rest.insert(rest.begin(), handle);
@@ -40,7 +40,7 @@ Point transformedIn(RowCall& rc, const char* name, const Point& x, std::vector<f
 
 Point transformed(const char* name, const Point& x, std::vector<float> rest,
                   float* returned = nullptr) {
-    RowCall rc;
+    PrimitiveCall rc;
     return transformedIn(rc, name, x, std::move(rest), returned);
 }
 
@@ -98,7 +98,7 @@ TEST(ShiftScaleStretch, MatchFormulasAndRoundTrip) {
         }
         ASSERT_EQ(transformed("lvshift3d", x, {d[0], d[1], d[2]}), shifted);
         ASSERT_EQ(transformed("lvscale3d", x, {s[0], s[1], s[2]}), scaled);
-        RowCall rc;
+        PrimitiveCall rc;
         const float centre = rc.array(c);
         ASSERT_EQ(transformedIn(rc, "lvstretch3d", x, {centre, s[0], s[1], s[2]}), stretched);
         expectNear(transformed("lvshift3d", shifted, {-d[0], -d[1], -d[2]}), x, 1e-5f);
@@ -107,7 +107,7 @@ TEST(ShiftScaleStretch, MatchFormulasAndRoundTrip) {
 }
 
 TEST(ShiftScaleStretch, StretchFixesItsCentreEvenWhenTheCentreIsX) {
-    RowCall rc;
+    PrimitiveCall rc;
     const Point x = {1.5f, -2, 0.25f};
     const float handle = rc.array(x);
     EXPECT_EQ(rc.call("lvstretch3d", {handle, handle, 2, 3, 4}), 1.0f);
@@ -182,7 +182,7 @@ Point spaceMapReference(const Point& x, const Point& pts, const Point& sh, doubl
 TEST(SpaceMapCubic, MovesByWeightedShifts) {
     Random rnd;
     for (int trial = 0; trial < 100; ++trial) {
-        RowCall rc;
+        PrimitiveCall rc;
         Point pts, sh;
         for (int i = 0; i < 9; ++i)
             pts.push_back(rnd.in(-1, 1));
@@ -193,7 +193,7 @@ TEST(SpaceMapCubic, MovesByWeightedShifts) {
             transformedIn(rc, "lvSpaceMapCubic", x, {rc.array(pts), rc.array(sh), 1.3f});
         ASSERT_EQ(got, spaceMapReference(x, pts, sh, 1.3f));
     }
-    RowCall rc;
+    PrimitiveCall rc;
     const float origin = rc.array({0, 0, 0}), shift = rc.array({1, 0, 0});
     EXPECT_EQ(transformedIn(rc, "lvSpaceMapCubic", {0, 0, 0}, {origin, shift, 1}),
               (Point{1, 0, 0}));
@@ -204,7 +204,7 @@ TEST(SpaceMapCubic, MovesByWeightedShifts) {
 }
 
 TEST(SpaceMapCubic, ControlPointsMayBeXItself) {
-    RowCall rc;
+    PrimitiveCall rc;
     const float x = rc.array({0.5f, 0.25f, -1});
     const float shift = rc.array({1, 2, 3});
     EXPECT_EQ(rc.call("lvSpaceMapCubic", {x, x, shift, 2}), 1.0f);
@@ -227,7 +227,7 @@ TEST(ShortTransformArrays, LeaveXUnchanged) {
         // Elements past the third are never touched.
         EXPECT_EQ(transformed(name, {0.5f, 0.7f, 0.9f, 4}, rest)[3], 4.0f) << name;
     }
-    RowCall rc;
+    PrimitiveCall rc;
     const Point x = {0.1f, 0.2f, 0.3f};
     EXPECT_EQ(transformedIn(rc, "lvstretch3d", x, {rc.array({0, 0}), 2, 2, 2}), x);
     EXPECT_EQ(transformedIn(rc, "lvstretch3d", {0.5f, 0.7f}, {rc.array({0, 0, 0}), 2, 2, 2}),
@@ -245,7 +245,7 @@ TEST(ShortTransformArrays, LeaveXUnchanged) {
 TEST(Blends, MatchFormulas) {
     Random rnd;
     for (int trial = 0; trial < 200; ++trial) {
-        RowCall rc;
+        PrimitiveCall rc;
         const double f1 = rnd.in(-3, 3), f2 = rnd.in(-3, 3), a0 = rnd.in(-1, 1);
         const double a1 = rnd.in(0.1f, 2), a2 = -rnd.in(0.1f, 2);
         const double term = a0 / (1 + (f1 / a1) * (f1 / a1) + (f2 / a2) * (f2 / a2));
@@ -254,14 +254,14 @@ TEST(Blends, MatchFormulas) {
         ASSERT_EQ(rc.call("lvblenduni", args), static_cast<float>(f1 + f2 + root + term));
         ASSERT_EQ(rc.call("lvblendint", args), static_cast<float>(f1 + f2 - root + term));
     }
-    RowCall rc;
+    PrimitiveCall rc;
     EXPECT_FLOAT_EQ(rc.call("lvblenduni", {1, 2, 0, 1, 1}), 3 + std::sqrt(5.0f));
 }
 
 TEST(TransformChecks, StopTheEvaluationWithTheirMessages) {
     const char* scaleZero = "Stretch: scale parameter is zero";
     const char* blend = "Invalid parameters for blend";
-    RowCall rc;
+    PrimitiveCall rc;
     const float x = rc.array({1, 2, 3}), c = rc.array({0, 0, 0});
     const std::vector<std::pair<std::string, std::vector<float>>> failing = {
         {"lvscale3d", {x, 1, 0, 1}},      {"lvscale3d", {x, 1, 1, -1e-7f}},
@@ -282,7 +282,7 @@ TEST(TransformChecks, StopTheEvaluationWithTheirMessages) {
 
 TEST(TransformChecks, ScaleCheckFollowsEps) {
     SettingsGuard guard;
-    RowCall rc;
+    PrimitiveCall rc;
     const float x = rc.array({1, 2, 3});
     rc.call("lvscale3d", {x, 0.4f, 1, 1});
     EXPECT_FALSE(rc.failed());
@@ -294,7 +294,7 @@ TEST(TransformChecks, ScaleCheckFollowsEps) {
 
 // Transforms change x in place: later statements of the same evaluation see the new x.
 TEST(PrimitivePrograms, ShiftedXStaysShiftedForLaterStatements) {
-    Program program("s(x[3], a[1]) {\n"
+    CompiledSource program("s(x[3], a[1]) {\n"
                     "    array c[3];\n"
                     "    c = [0, 0, 0];\n"
                     "    t = lvshift3d(x, 1, 0, 0);\n"
@@ -310,7 +310,7 @@ TEST(PrimitivePrograms, ShiftedXStaysShiftedForLaterStatements) {
 
 TEST(PrimitivePrograms, FailingCheckStopsTheEvaluationAtTheCall) {
     SettingsGuard guard;
-    Program program("s(x[3], a[4]) {\n"
+    CompiledSource program("s(x[3], a[4]) {\n"
                     "    t = lvscale3d(x, a[1], a[2], a[3]);\n"
                     "    s = lvblendint(x[1], x[2], 1, 1, a[4]);\n"
                     "}\n");

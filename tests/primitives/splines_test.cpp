@@ -11,12 +11,12 @@
 #include <gtest/gtest.h>
 
 #include "primitives/conventions.h"
-#include "tests/primitives/field_call_harness.h"
+#include "tests/primitives/primitive_call.h"
 
 namespace lv::prim {
 namespace {
 
-using test::FieldCall;
+using test::PrimitiveCall;
 
 using Box = std::array<float, 6>;
 
@@ -114,7 +114,7 @@ std::array<float, 3> pointIn(std::mt19937& g, const Box& b) {
     return p;
 }
 
-float callSpline(FieldCall& c, const char* name, const std::array<float, 3>& p, const Volume& v) {
+float callSpline(PrimitiveCall& c, const char* name, const std::array<float, 3>& p, const Volume& v) {
     return c.call(name, {c.array({p[0], p[1], p[2]}), float(v.l), float(v.m), float(v.n),
                          c.array({v.box.begin(), v.box.end()}), c.array(v.ctrl)});
 }
@@ -128,7 +128,7 @@ TEST(BezierSpline, MatchesTensorProductDefinition) {
     for (auto [l, m, n] : {std::array{3, 4, 5}, std::array{2, 6, 1}, std::array{21, 2, 3}}) {
         const Volume v = randomVolume(g, l, m, n);
         for (int i = 0; i < 40; ++i) {
-            FieldCall c;
+            PrimitiveCall c;
             const auto p = pointIn(g, v.box);
             expectClose(callSpline(c, "lvBezierSplineF", p, v),
                         bezierReference(p, l, m, n, v.box, v.ctrl), i);
@@ -138,7 +138,7 @@ TEST(BezierSpline, MatchesTensorProductDefinition) {
 
 TEST(BezierSpline, ConstantControlAndOutsideTheBox) {
     const Volume ones{2, 2, 2, {0, 0, 0, 1, 2, 3}, std::vector<float>(8, 1.0f)};
-    FieldCall c;
+    PrimitiveCall c;
     for (std::array<float, 3> p : {std::array{0.5f, 1.0f, 1.5f}, std::array{0.1f, 0.3f, 2.9f}})
         EXPECT_FLOAT_EQ(callSpline(c, "lvBezierSplineF", p, ones), clipToBox(p, ones.box, 1.0));
     for (std::array<float, 3> p : {std::array{-0.1f, 1.0f, 1.5f}, std::array{0.5f, 2.5f, 1.5f},
@@ -148,7 +148,7 @@ TEST(BezierSpline, ConstantControlAndOutsideTheBox) {
 
 TEST(CubicBSpline, PartitionOfUnityAndUpperFaces) {
     const Volume ones{6, 4, 5, {0, 0, 0, 1, 1, 1}, std::vector<float>(120, 1.0f)};
-    FieldCall c;
+    PrimitiveCall c;
     const std::array<float, 3> p = {0.3f, 0.6f, 0.9f};
     EXPECT_FLOAT_EQ(callSpline(c, "lvCubicBSplineF", p, ones), clipToBox(p, ones.box, 0.99999));
     // At the upper faces the span reaches one past the last control index, which contributes
@@ -179,7 +179,7 @@ TEST(CubicBSpline, TwoThreadsWithDifferentCounts) {
     const double wantB = bsplineReference(p, b.l, b.m, b.n, b.box, b.ctrl);
     int wrongA = 0, wrongB = 0;
     auto run = [&p](const Volume& v, double want, int& wrong) {
-        FieldCall c;
+        PrimitiveCall c;
         for (int i = 0; i < 2000; ++i)
             wrong += std::fabs(callSpline(c, "lvCubicBSplineF", p, v) - want) > 1e-5;
     };
@@ -197,7 +197,7 @@ TEST(SplineVolumes, UnusableInput) {
     for (const char* name : {"lvBezierSplineF", "lvCubicBSplineF"}) {
         const bool bezier = name[2] == 'B';
         const Volume ok{4, 5, 6, box, std::vector<float>(120, 1.0f)};
-        FieldCall c;
+        PrimitiveCall c;
         EXPECT_GT(callSpline(c, name, p, ok), 0.0f) << name;
         // Control values one short of l m n, a box of five values, x of 2 or 4 elements.
         const Volume shortCtrl{4, 5, 6, box, std::vector<float>(119, 1.0f)};

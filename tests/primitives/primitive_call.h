@@ -1,8 +1,9 @@
 #pragma once
-// Calls a field primitive the way the interpreter does: arrays live in a frame and are passed as
+// Calls a primitive row the way the interpreter does: arrays live in a frame and are passed as
 // the code index of their array-argument word, arguments arrive in reverse order, the row's
-// check runs first, and a failure reported during evaluation stops the call. The call word has
-// a known source position so that error positions can be checked.
+// check runs first, and a failure reported during check or evaluation stops the call. The call
+// word has a known source position so that error positions can be checked. Also: programs
+// compiled from text and evaluated through the interpreter, and a guard for EPS and ALPHA.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -14,17 +15,18 @@
 #include "lang/compiler.h"
 #include "lang/interpreter.h"
 #include "lang/runtime.h"
+#include "lang/settings.h"
 #include "lang/source_text.h"
 #include "primitives/catalogue.h"
 
 namespace lv::prim::test {
 
-class FieldCall {
+class PrimitiveCall {
 public:
     static constexpr int kCallLine = 7;
     static constexpr int kCallColumn = 12;
 
-    FieldCall() {
+    PrimitiveCall() {
         object_.code = {0, 0}; // word 1 stands for the call
         object_.positions = {0, 0, kCallLine, kCallColumn};
     }
@@ -39,6 +41,14 @@ public:
                             {static_cast<int>(values.size()), offset, lang::kWordArray});
         object_.positions.resize(object_.code.size() * 2, 0);
         return static_cast<float>(object_.code.size() - 1);
+    }
+
+    // The current elements of the array behind handle.
+    std::vector<float> values(float handle) const {
+        const int at = static_cast<int>(handle);
+        const int size = object_.code.at(static_cast<std::size_t>(at - 2));
+        const int offset = object_.code.at(static_cast<std::size_t>(at - 1));
+        return {frame_.begin() + offset, frame_.begin() + offset + size};
     }
 
     // A handle that resolves to no array.
@@ -66,6 +76,7 @@ public:
 
     bool failed() const { return failed_; }
     const lang::RuntimeError& error() const { return error_; }
+    std::string message() const { return error_.message; }
 
 private:
     static std::string lower(std::string s) {
@@ -94,6 +105,18 @@ public:
         lang::compileProgram(text.c_str(), objects_, errors_, {});
         EXPECT_TRUE(errors_.empty()) << errors_.front().line << ":" << errors_.front().column
                                      << ": " << errors_.front().message;
+    }
+
+    bool compiled() const { return errors_.empty() && !objects_.empty(); }
+    std::string firstError() const { return errors_.empty() ? "" : errors_.front().message; }
+
+    // As eval, reporting whether the evaluation finished (result is set only then).
+    bool eval(const std::string& name, const std::vector<float>& x, const std::vector<float>& a,
+              float& result) {
+        const float value = eval(name, x, a);
+        if (error_.message[0] != '\0') return false;
+        result = value;
+        return true;
     }
 
     // Value of object name at x with parameters a; NaN (and error()) when evaluation stopped.
@@ -149,5 +172,13 @@ inline void expectExampleDescribesSolids(const std::string& file) {
         EXPECT_GT(outside, 0) << object->name;
     }
 }
+
+// Sets EPS or ALPHA for one test and restores the defaults afterwards.
+struct SettingsGuard {
+    ~SettingsGuard() {
+        lang::setEps(lang::kDefaultEps);
+        lang::setAlpha(lang::kDefaultAlpha);
+    }
+};
 
 } // namespace lv::prim::test
