@@ -11,6 +11,7 @@
 #include "app/library.h"
 #include "lang/disassembler.h"
 #include "model/model.h"
+#include "tests/support/scratch_dir.h"
 
 namespace lv::app {
 namespace {
@@ -20,17 +21,13 @@ using namespace std::chrono_literals;
 
 class SourceCacheTest : public ::testing::Test {
 protected:
+    lv::test::ScratchDir scratch;
     fs::path dir;
     SourceCache cache;
 
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              (std::string("lv_cache_") + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = scratch.path();
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     // Writes text to name with the given modification time (seconds after a fixed base).
     std::string write(const std::string& name, const std::string& text, int seconds) {

@@ -1,6 +1,8 @@
 #include "export/image_files.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/support/scratch_dir.h"
 #include <png.h>
 #include <unistd.h>
 
@@ -18,20 +20,11 @@ namespace fs = std::filesystem;
 
 class ImageFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/lv_image_files_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string file(const std::string& name) const { return (dir_ / name).string(); }
-    fs::path dir_;
+    std::string file(const std::string& name) const { return scratch_.file(name); }
+    test::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.path();
 };
 
-std::vector<std::uint8_t> readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A w × h image, top row first, whose pixel (x, y) is (10x + 1, 20y + 2, x + y + 3).
 std::vector<std::uint8_t> gradientRgba(int w, int h) {
@@ -70,7 +63,7 @@ bool haveFfmpeg() {
 std::vector<std::uint8_t> ffmpegRgb(const std::string& image, const std::string& raw) {
     const std::string command =
         "ffmpeg -v error -y -i '" + image + "' -f rawvideo -pix_fmt rgb24 '" + raw + "'";
-    return std::system(command.c_str()) == 0 ? readAll(raw) : std::vector<std::uint8_t>{};
+    return std::system(command.c_str()) == 0 ? test::readBytes(raw) : std::vector<std::uint8_t>{};
 }
 
 std::vector<std::uint8_t> rgbOf(const std::vector<std::uint8_t>& rgba) {
@@ -206,7 +199,7 @@ TEST_F(ImageFilesTest, BitmapFileIsTheFileHeaderThenTheBlock) {
     std::ofstream(file("a.bmp")) << std::string(5000, 'x');
     std::string error;
     ASSERT_TRUE(writeBitmapFile(file("a.bmp"), dib, error)) << error;
-    const std::vector<std::uint8_t> bytes = readAll(file("a.bmp"));
+    const std::vector<std::uint8_t> bytes = test::readBytes(file("a.bmp"));
     ASSERT_EQ(bytes.size(), 14u + dib.block().size());
     EXPECT_EQ(bytes[0], 'B');
     EXPECT_EQ(bytes[1], 'M');
@@ -217,7 +210,7 @@ TEST_F(ImageFilesTest, BitmapFileIsTheFileHeaderThenTheBlock) {
     // An 8-bit image's bits start after its 256-entry colour table.
     const auto eight = PackedDib::fromBlock(infoBlock(4, 4, 8, 0, 0, 1024 + 16));
     ASSERT_TRUE(writeBitmapFile(file("b.bmp"), *eight, error)) << error;
-    EXPECT_EQ(readU32(&readAll(file("b.bmp"))[10]), 1078u);
+    EXPECT_EQ(readU32(&test::readBytes(file("b.bmp"))[10]), 1078u);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
 }
 
@@ -272,7 +265,7 @@ TEST_F(ImageFilesTest, SeriesWritesRenderedRowsOnly) {
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"spin02.bmp", "spin11.bmp"}));
-    EXPECT_EQ(readAll(file("spin11.bmp")).size(), 14u + 40u + 12u);
+    EXPECT_EQ(test::readBytes(file("spin11.bmp")).size(), 14u + 40u + 12u);
     EXPECT_TRUE(saveFrameSeries(std::vector<std::optional<PackedDib>>{}, file("x"), "bmp", error));
 }
 

@@ -9,18 +9,12 @@
 #include <unistd.h>
 
 #include "tests/model/fake_sources.h"
+#include "tests/support/scratch_dir.h"
 
 namespace lv::model {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void writeAll(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -28,23 +22,19 @@ void writeAll(const fs::path& path, const std::string& text) {
 
 class ModelFileTest : public ::testing::Test {
 protected:
+    lv::test::ScratchDir scratch;
     fs::path dir;
     std::string shapes; // a source below the model directory
     std::string outside = "/elsewhere/lib/shapes.lv";
     testing::FakeSources sources;
 
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              (std::string("lv_model_file_") + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = scratch.path();
         shapes = (dir / "src" / "shapes.lv").string();
         sources.texts[shapes] = testing::kShapes;
         sources.texts[outside] = testing::kShapes;
         sources.texts[(dir / "bad.lv").string()] = "p(x[3], a[0]) { p = ; }\n";
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     // A model with every kind of setting away from its default.
     ModelFileContents richContents() {
@@ -88,7 +78,7 @@ TEST_F(ModelFileTest, SaveLoadSaveGivesTheSameBytes) {
     ModelFileContents loaded;
     ASSERT_TRUE(loadModelFile(path("a.lvm"), sources, loaded, error)) << error;
     ASSERT_TRUE(saveModelFile(path("b.lvm"), loaded, error)) << error;
-    EXPECT_EQ(readAll(dir / "a.lvm"), readAll(dir / "b.lvm"));
+    EXPECT_EQ(lv::test::readText(dir / "a.lvm"), lv::test::readText(dir / "b.lvm"));
     EXPECT_FALSE(fs::exists(dir / "a.lvm.tmp"));
 
     ASSERT_EQ(loaded.model.count(), 2);
@@ -111,7 +101,7 @@ TEST_F(ModelFileTest, SaveLoadSaveGivesTheSameBytes) {
     ASSERT_EQ(original.model.prepareFrame(0, 0, 0, 0), 1);
     EXPECT_EQ(loaded.model.sceneText(), original.model.sceneText());
 
-    std::string text = readAll(dir / "a.lvm");
+    std::string text = lv::test::readText(dir / "a.lvm");
     EXPECT_NE(text.find("\"source\": \"src/shapes.lv\""), std::string::npos);
     EXPECT_NE(text.find("\"source\": \"/elsewhere/lib/shapes.lv\""), std::string::npos);
     EXPECT_NE(text.find("{\"kind\": \"T1\", \"value\": 0.0}"), std::string::npos);

@@ -1,6 +1,8 @@
 #include "render/film.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/support/scratch_dir.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,20 +26,11 @@ using exporter::RowOrder;
 
 class FilmTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/lv_film_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string file(const std::string& name) const { return (dir_ / name).string(); }
-    fs::path dir_;
+    std::string file(const std::string& name) const { return scratch_.file(name); }
+    test::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.path();
 };
 
-std::vector<std::uint8_t> readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc)
@@ -94,7 +87,7 @@ TEST_F(FilmTest, FilmHeadersAndIndexHaveTheirLayout) {
     const std::vector<PackedDib> frames = threeFrames();
     std::string error;
     ASSERT_TRUE(writeAviFile(file("f.avi"), framesOf(frames), error)) << error;
-    const std::vector<std::uint8_t> b = readAll(file("f.avi"));
+    const std::vector<std::uint8_t> b = test::readBytes(file("f.avi"));
     ASSERT_EQ(b.size(), 1096u);
     auto tag = [&b](std::size_t at) {
         return std::string(b.begin() + static_cast<long>(at),
@@ -172,14 +165,14 @@ TEST_F(FilmTest, WriterRefusesMissingAndMismatchedFrames) {
     error.clear();
     EXPECT_FALSE(writeAviFile(file("old.avi"), framesOf({frame(0), frame(1, 5, 3)}), error));
     EXPECT_NE(error.find("frame 2"), std::string::npos);
-    EXPECT_EQ(readAll(file("old.avi")).size(), 3u);
+    EXPECT_EQ(test::readBytes(file("old.avi")).size(), 3u);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
 TEST_F(FilmTest, ReaderSurvivesTruncatedAndCorruptFiles) {
     std::string error;
     ASSERT_TRUE(writeAviFile(file("f.avi"), framesOf(threeFrames()), error)) << error;
-    const std::vector<std::uint8_t> good = readAll(file("f.avi"));
+    const std::vector<std::uint8_t> good = test::readBytes(file("f.avi"));
     // Without its index the film is read from its frame list; a frame cut short is left out.
     writeBytes(file("t.avi"), {good.begin(), good.begin() + 608});
     EXPECT_EQ(framesReadable(file("t.avi")), 3);
@@ -205,7 +198,7 @@ TEST_F(FilmTest, ReaderSurvivesTruncatedAndCorruptFiles) {
 TEST_F(FilmTest, ReaderAcceptsIndexOffsetsFromTheFileStart) {
     std::string error;
     ASSERT_TRUE(writeAviFile(file("f.avi"), framesOf(threeFrames()), error)) << error;
-    std::vector<std::uint8_t> b = readAll(file("f.avi"));
+    std::vector<std::uint8_t> b = test::readBytes(file("f.avi"));
     for (std::size_t e = 616; e < b.size(); e += 16) {
         exporter::writeU32At(b, e + 8, readU32(&b[e + 8]) + 220);
     }
@@ -230,7 +223,7 @@ TEST_F(FilmTest, ReserveTakesTheFirstNameNoOneHolds) {
     std::ofstream(file("~_tmp0.avi")) << "left over";
     ASSERT_TRUE(third.reserve(dir_.string()));
     EXPECT_EQ(third.path(), file("~_tmp0.avi"));
-    EXPECT_EQ(readAll(third.path()).size(), 9u);
+    EXPECT_EQ(test::readBytes(third.path()).size(), 9u);
     {
         TempFilm scoped;
         ASSERT_TRUE(scoped.reserve(dir_.string()));
@@ -245,7 +238,7 @@ TEST_F(FilmTest, ReserveTakesTheFirstNameNoOneHolds) {
     ASSERT_TRUE(fourth.reserve(dir_.string()));
     EXPECT_EQ(fourth.path(), file("~_tmp4.avi"));
     fourth.discard();
-    EXPECT_EQ(readAll(file("precious")).size(), 4u);
+    EXPECT_EQ(test::readBytes(file("precious")).size(), 4u);
     EXPECT_EQ(framesReadable(file("~_tmp3.avi")), -1); // refused at once, no wait for a writer
 }
 
@@ -257,7 +250,7 @@ TEST_F(FilmTest, WithEveryNameHeldNothingIsWrittenOrDeleted) {
     }
     std::string error;
     ASSERT_TRUE(holders[99]->compile(framesOf(threeFrames()), error)) << error;
-    const std::size_t size = readAll(file("~_tmp99.avi")).size();
+    const std::size_t size = test::readBytes(file("~_tmp99.avi")).size();
     TempFilm late;
     EXPECT_FALSE(late.reserve(dir_.string()));
     EXPECT_EQ(late.path(), file("~_tmp99.avi"));
@@ -265,7 +258,7 @@ TEST_F(FilmTest, WithEveryNameHeldNothingIsWrittenOrDeleted) {
     EXPECT_FALSE(late.compile(framesOf(threeFrames()), error));
     EXPECT_FALSE(late.isReady());
     late.discard();
-    EXPECT_EQ(readAll(file("~_tmp99.avi")).size(), size);
+    EXPECT_EQ(test::readBytes(file("~_tmp99.avi")).size(), size);
     EXPECT_TRUE(holders[99]->isReady());
 }
 
@@ -276,19 +269,19 @@ TEST_F(FilmTest, CompiledFilmPlaysAndCopiesAndAFailedCompileIsNotReady) {
     EXPECT_FALSE(film.copyTo(file("early.avi"), error));
     ASSERT_TRUE(film.compile(framesOf(threeFrames()), error)) << error;
     EXPECT_TRUE(film.isReady());
-    const std::vector<std::uint8_t> compiled = readAll(film.path());
+    const std::vector<std::uint8_t> compiled = test::readBytes(film.path());
     EXPECT_EQ(framesReadable(film.path()), 3);
     // The copy replaces a longer file whole.
     std::ofstream(file("copy.avi")) << std::string(5000, 'x');
     ASSERT_TRUE(film.copyTo(file("copy.avi"), error)) << error;
-    EXPECT_EQ(readAll(file("copy.avi")), compiled);
+    EXPECT_EQ(test::readBytes(file("copy.avi")), compiled);
     // Playback closes and reopens the file.
     film.closeFile();
     EXPECT_FALSE(film.isReady());
     EXPECT_FALSE(film.copyTo(file("closed.avi"), error));
     ASSERT_TRUE(film.reopenFile());
     EXPECT_TRUE(film.isReady());
-    EXPECT_EQ(readAll(film.path()), compiled);
+    EXPECT_EQ(test::readBytes(film.path()), compiled);
     // A compilation that fails leaves an empty film that cannot be played or exported.
     EXPECT_FALSE(film.compile(framesOf({frame(0), frame(1, 2, 2)}), error));
     EXPECT_FALSE(film.isReady());
@@ -330,7 +323,7 @@ TEST_F(FilmTest, FfmpegDecodesEveryFrameTwoThirdsOfASecondApart) {
             expected.insert(expected.end(), {rgba[i], rgba[i + 1], rgba[i + 2]});
         }
     }
-    EXPECT_EQ(readAll(raw), expected);
+    EXPECT_EQ(test::readBytes(raw), expected);
 }
 
 } // namespace
