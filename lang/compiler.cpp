@@ -64,11 +64,14 @@ private:
     int next() { return nextLexeme(text_, lex_); }
     bool at(int kind) const { return lex_.kind == kind; }
 
-    void error(const char* message) {
-        errors_.push_back({message, lex_.lexemeLine, lex_.lexemeColumn});
-    }
-    [[noreturn]] void fail(int messageIndex) {
-        error(messageText(messageIndex));
+    struct Pos {
+        int line, column;
+    };
+    Pos here() const { return {lex_.lexemeLine, lex_.lexemeColumn}; }
+    [[noreturn]] void fail(int messageIndex) { failAt(messageText(messageIndex), here()); }
+    [[noreturn]] void failAt(int messageIndex, Pos pos) { failAt(messageText(messageIndex), pos); }
+    [[noreturn]] void failAt(const char* message, Pos pos) {
+        errors_.push_back({message, pos.line, pos.column});
         throw ParseFailure{};
     }
     void expect(int kind, int messageIndex) {
@@ -82,10 +85,6 @@ private:
     }
 
     // ---- emission: every word carries the position of a lexeme ----
-    struct Pos {
-        int line, column;
-    };
-    Pos here() const { return {lex_.lexemeLine, lex_.lexemeColumn}; }
     int emit(int word, Pos pos, int depth = 0) {
         obj_->code.push_back(word);
         obj_->positions.push_back(pos.line);
@@ -104,10 +103,7 @@ private:
         return emit(word, pos, d);
     }
     void checkDepth(int d) {
-        if (d > kMaxEvalDepth) {
-            error(kTooDeep);
-            throw ParseFailure{};
-        }
+        if (d > kMaxEvalDepth) failAt(kTooDeep, here());
         if (d > obj_->evalDepth) obj_->evalDepth = d;
     }
     int constant(float value, Pos pos) {
@@ -119,8 +115,7 @@ private:
         explicit Nesting(Compiler& c) : c_(c) {
             if (++c_.nesting_ > kMaxNesting) {
                 --c_.nesting_;
-                c_.error(kTooDeep);
-                throw ParseFailure{};
+                c_.failAt(kTooDeep, c_.here());
             }
         }
         ~Nesting() { --c_.nesting_; }
@@ -619,9 +614,10 @@ private:
 
     // One object-call argument of expected size: its frame offset, or -1 for an empty one.
     int objectArgument(int expectedSize) {
+        Pos pos = here();
         int size = 0, offset = 0;
         if (arrayArgument(size, offset)) {
-            if (size != expectedSize) failAtPrevious(kMsgWrongElementCount);
+            if (size != expectedSize) failAt(kMsgWrongElementCount, pos);
             return offset;
         }
         // Any other single lexeme passes no elements: sound only for a callee that takes none.
@@ -630,35 +626,21 @@ private:
         return -1;
     }
 
-    Pos previous_{0, 0};
-    [[noreturn]] void failAtPrevious(int messageIndex) {
-        errors_.push_back({messageText(messageIndex), previous_.line, previous_.column});
-        throw ParseFailure{};
-    }
-
     // NAME "(" arg "," arg ")": a-offset, x-offset, callee index, 11.
     void objectCall(const std::string& name, Pos pos) {
         Nesting guard(*this);
         int k = findCallee(name);
-        if (k < 0) {
-            errors_.push_back({messageText(kMsgUnassignedIdentifier), pos.line, pos.column});
-            throw ParseFailure{};
-        }
+        if (k < 0) failAt(kMsgUnassignedIdentifier, pos);
         const CompiledObject& callee = *obj_->callees[k];
         expect(kLexLeftParen, kMsgLeftParenExpected);
         Pos xPos = here();
-        previous_ = xPos;
         int xOffset = objectArgument(callee.xSize);
         expect(kLexComma, kMsgCommaExpected);
         Pos aPos = here();
-        previous_ = aPos;
         int aOffset = objectArgument(callee.aSize);
         expect(kLexRightParen, kMsgRightParenExpected);
         obj_->nestedSlots = std::max(obj_->nestedSlots, callee.slotCount + callee.nestedSlots);
-        if (obj_->nestedSlots > kMaxWorkspace) {
-            errors_.push_back({kTooLarge, pos.line, pos.column});
-            throw ParseFailure{};
-        }
+        if (obj_->nestedSlots > kMaxWorkspace) failAt(kTooLarge, pos);
         int depth = callee.evalDepth + 1;
         checkDepth(depth);
         emit(aOffset, aPos);
