@@ -357,30 +357,35 @@ bool Machine::call(const DecodedInstr& in, float* sp, float& out) {
     return Machine(callee, *callee.decoded, frame, flags, sp, error_, budget_).run(out) == 1;
 }
 
-int execute(const CompiledObject& object, float* workspace, int* flags, float& result,
-            RuntimeError& error, long long* budget) {
-    DecodedProgram local;
-    const DecodedProgram* program = object.decoded.get();
-    if (program == nullptr) { // an object not made by the compiler
-        local = decodeObject(object);
-        program = &local;
-    }
-    std::size_t need = static_cast<std::size_t>(program->stackNeed) + 1;
+// Runs object's decoded program with a value stack big enough for it and its callees.
+int execute(const CompiledObject& object, const DecodedProgram& program, float* workspace,
+            int* flags, float& result, RuntimeError& error, long long* budget) {
+    std::size_t need = static_cast<std::size_t>(program.stackNeed) + 1;
     if (need <= kLocalStack) { // the common case: the values fit on the C stack
         float values[kLocalStack];
-        return Machine(object, *program, workspace, flags, values, error, budget).run(result);
+        return Machine(object, program, workspace, flags, values, error, budget).run(result);
     }
     ThreadStack& stack = threadStack();
     if (stack.users > 0 && stack.values.size() < need) { // growing would move a caller's values
         std::vector<float> own(need);
-        return Machine(object, *program, workspace, flags, own.data(), error, budget).run(result);
+        return Machine(object, program, workspace, flags, own.data(), error, budget).run(result);
     }
     if (stack.values.size() < need) stack.values.resize(need);
     float* base = stack.values.data() + (stack.users > 0 ? stack.values.size() - need : 0);
     ++stack.users;
-    int status = Machine(object, *program, workspace, flags, base, error, budget).run(result);
+    int status = Machine(object, program, workspace, flags, base, error, budget).run(result);
     --stack.users;
     return status;
+}
+
+int execute(const CompiledObject& object, float* workspace, int* flags, float& result,
+            RuntimeError& error, long long* budget) {
+    const DecodedProgram* program = object.decoded.get();
+    if (program == nullptr) { // an object not made by the compiler: decode it for this call
+        DecodedProgram local = decodeObject(object);
+        return execute(object, local, workspace, flags, result, error, budget);
+    }
+    return execute(object, *program, workspace, flags, result, error, budget);
 }
 
 } // namespace
