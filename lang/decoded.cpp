@@ -13,10 +13,6 @@ struct BadCode {
     int at;
 };
 
-// Exponents up to this are multiplied out step by step; beyond it pow in double is used (the
-// product has long since reached 0 or infinity for every base not within ulps of 1).
-constexpr double kMaxStepwiseExponent = 1 << 16;
-
 class Decoder {
 public:
     explicit Decoder(const CompiledObject& o)

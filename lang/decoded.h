@@ -43,6 +43,10 @@ enum DecodedOp : std::uint8_t {
     kDFail,         // a = message index
 };
 
+// Whole exponents up to this are multiplied out step by step; beyond it pow in double is used
+// (the product has long since reached 0 or infinity for every base not within ulps of 1).
+constexpr double kMaxStepwiseExponent = 65536.0;
+
 struct DecodedInstr {
     DecodedOp op;
     int a = 0, b = 0, c = 0;

@@ -15,10 +15,11 @@ namespace {
 double nearest(float v) { return std::floor(static_cast<double>(v) + 0.5); }
 float toFloat(double v) { return static_cast<float>(v); }
 
-// The value stack of the evaluations on this thread: scratch memory that grows to the largest
-// need seen and is then reused, so that evaluations allocate nothing.
+// Values an evaluation keeps on the C stack; deeper expressions use the thread's stack.
 constexpr std::size_t kLocalStack = 64;
 
+// The value stack of the deep evaluations on this thread: scratch memory that grows to the
+// largest need seen and is then reused, so that evaluations allocate nothing.
 struct ThreadStack {
     std::vector<float> values;
     int users = 0; // evaluations running on it (a primitive may evaluate an object)
@@ -37,7 +38,7 @@ inline float wholePower(float l, float r, double n) {
         for (int i = 0, count = static_cast<int>(n); i < count; ++i) p *= l;
     } else if (std::fabs(l) == 1.0f) { // stays at +-1: only the sign depends on n
         p = l < 0.0f && std::fmod(n, 2.0) == 1.0 ? -1.0f : 1.0f;
-    } else if (n > 65536.0) {
+    } else if (n > kMaxStepwiseExponent) {
         p = toFloat(std::pow(static_cast<double>(l), n));
     } else {
         for (long i = 0, count = static_cast<long>(n); i < count; ++i) {
@@ -249,7 +250,7 @@ bool Machine::binary(int word, float l, float r, float& out, int at) {
         break;
     case kWordPow: {
         double n = nearest(std::fabs(r));
-        return power(l, r, n <= 65536.0 ? n : -1.0, out, at);
+        return power(l, r, n <= kMaxStepwiseExponent ? n : -1.0, out, at);
     }
     default: return fail(kMsgBadCode, at);
     }
