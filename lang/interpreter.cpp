@@ -12,7 +12,15 @@ namespace lv::lang {
 
 namespace {
 
-double nearest(float v) { return std::floor(static_cast<double>(v) + 0.5); }
+// floor without a library call for the values indexes and exponents take; exact for all.
+inline double floorOf(double t) {
+    if (!(std::fabs(t) < 4.0e18)) return std::floor(t); // huge, infinite or NaN
+    double i = static_cast<double>(static_cast<long long>(t));
+    return i > t ? i - 1.0 : i;
+}
+
+// Nearest integer with halves going up.
+inline double nearest(float v) { return floorOf(static_cast<double>(v) + 0.5); }
 float toFloat(double v) { return static_cast<float>(v); }
 
 // Values an evaluation keeps on the C stack; deeper expressions use the thread's stack.
@@ -263,7 +271,7 @@ bool Machine::power(float l, float r, double n, float& out, int at) {
         if (r > eps_) return out = 0.0f, true;
         return fail(kMsgZeroPower, at);
     }
-    if (r - std::floor(r) < eps_) {
+    if (r - static_cast<float>(floorOf(r)) < eps_) {
         out = wholePower(l, r, n >= 0.0 ? n : nearest(std::fabs(r)));
         return true;
     }
@@ -324,7 +332,7 @@ bool Machine::math(int row, const float* args, float& out, int at) {
     case 13: out = toFloat(std::tanh(p)); break;
     case 14: out = p < 0.0 ? -1.0f : 1.0f; break;
     case 15: {
-        double P = std::floor(p + 0.5), Q = std::floor(q + 0.5);
+        double P = floorOf(p + 0.5), Q = floorOf(q + 0.5);
         if (Q == 0.0 || std::isnan(Q)) return fail(kMsgDivisionByZero, at);
         out = toFloat(std::trunc(P / Q));
         break;
