@@ -7,12 +7,17 @@
 #include <map>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "lang/compiler.h"
 #include "lang/interpreter.h"
 
 namespace {
 
 using namespace lv::lang;
+using lv::bench::rIntersect;
+using lv::bench::rSubtract;
+using lv::bench::rUnite;
+using lv::bench::sq;
 
 const char* const kProgram = R"(
 ball(x[3], a[0]) { ball = 4 - x[1]^2 - x[2]^2 - x[3]^2; }
@@ -42,22 +47,7 @@ loops(x[3], a[0]) {
 }
 )";
 
-float sq(float v) { return 1.0f * v * v; } // 1 multiplied twice by v, as x^2 computes
-
 float nativeBall(const float* x) { return 4.0f - sq(x[0]) - sq(x[1]) - sq(x[2]); }
-
-float intersect(float l, float r) {
-    double L = l, R = r;
-    return static_cast<float>(L + R - std::sqrt(std::fabs(L * L + R * R)));
-}
-float unite(float l, float r) {
-    double L = l, R = r;
-    return static_cast<float>(L + R + std::sqrt(std::fabs(L * L + R * R)));
-}
-float subtract(float l, float r) {
-    double L = l, R = r;
-    return static_cast<float>(L - R - std::sqrt(std::fabs(L * L + R * R)));
-}
 
 float nativeCsg(const float* x) {
     float s1 = 4.0f - sq(x[0]) - sq(x[1]) - sq(x[2]);
@@ -65,7 +55,7 @@ float nativeCsg(const float* x) {
     float b1 = 1.0f - sq(x[0]);
     float b2 = 1.0f - sq(x[1]);
     float c1 = 0.25f - sq(x[0]) - sq(x[2]);
-    return subtract(unite(intersect(s1, s2), intersect(b1, b2)), c1);
+    return rSubtract(rUnite(rIntersect(s1, s2), rIntersect(b1, b2)), c1);
 }
 
 float nativeWeight(const float* x, float a) { return a * (x[0] - x[1]); }
@@ -78,17 +68,7 @@ float nativeLoops(const float* x) {
 }
 
 const ObjectList& program() {
-    static ObjectList objects = [] {
-        ObjectList o;
-        std::vector<CompileError> errors;
-        compileProgram(kProgram, o, errors, {});
-        if (!errors.empty()) {
-            std::fprintf(stderr, "benchmark program: %d:%d: %s\n", errors[0].line,
-                         errors[0].column, errors[0].message);
-            std::abort();
-        }
-        return o;
-    }();
+    static const ObjectList objects = lv::bench::compileOrAbort(kProgram);
     return objects;
 }
 

@@ -5,9 +5,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
+#include "bench/bench_support.h"
 #include "export/mesh_files.h"
 #include "lang/compiler.h"
 #include "lang/interpreter.h"
@@ -16,6 +15,10 @@
 namespace {
 
 using namespace lv;
+using bench::rIntersect;
+using bench::rSubtract;
+using bench::rUnite;
+using bench::sq;
 
 const char* const kProgram = R"(
 sphere(x[3], a[0]) { sphere = 0.64 - x[1]^2 - x[2]^2 - x[3]^2; }
@@ -32,26 +35,11 @@ csg(x[3], a[0]) {
 }
 )";
 
-float sq(float v) { return 1.0f * v * v; }
-
 float nativeSphere(float x, float y, float z) { return 0.64f - sq(x) - sq(y) - sq(z); }
 
 float nativeTorus(float x, float y, float z) {
     const float q = std::sqrt(sq(x) + sq(y)) - 0.6f;
     return 0.0625f - sq(q) - sq(z);
-}
-
-float rIntersect(float l, float r) {
-    const double L = l, R = r;
-    return static_cast<float>(L + R - std::sqrt(std::fabs(L * L + R * R)));
-}
-float rUnite(float l, float r) {
-    const double L = l, R = r;
-    return static_cast<float>(L + R + std::sqrt(std::fabs(L * L + R * R)));
-}
-float rSubtract(float l, float r) {
-    const double L = l, R = r;
-    return static_cast<float>(L - R - std::sqrt(std::fabs(L * L + R * R)));
 }
 
 float nativeCsg(float x, float y, float z) {
@@ -64,18 +52,17 @@ float nativeCsg(float x, float y, float z) {
 }
 
 const lang::ObjectList& program() {
-    static const lang::ObjectList objects = [] {
-        lang::ObjectList o;
-        std::vector<lang::CompileError> errors;
-        lang::compileProgram(kProgram, o, errors, {});
-        if (!errors.empty()) {
-            std::fprintf(stderr, "benchmark program: %d:%d: %s\n", errors[0].line,
-                         errors[0].column, errors[0].message);
-            std::abort();
-        }
-        return o;
-    }();
+    static const lang::ObjectList objects = bench::compileOrAbort(kProgram);
     return objects;
+}
+
+// A polygonizer run over [-1, 1]^3 with n cells per axis.
+poly::PolygonizeRequest cubeRequest(int n) {
+    poly::PolygonizeRequest r;
+    r.xmin = r.ymin = r.zmin = -1.0;
+    r.xmax = r.ymax = r.zmax = 1.0;
+    r.nx = r.ny = r.nz = n;
+    return r;
 }
 
 // Runs the polygonizer over [-1, 1]^3 with n cells per axis and reports evaluations per second,
@@ -84,10 +71,7 @@ template <class Sampler> void run(benchmark::State& state, Sampler& sample) {
     const int n = static_cast<int>(state.range(0));
     long polygons = 0;
     auto emit = [&](const double*, const double*, const double*, int) { ++polygons; };
-    poly::PolygonizeRequest r;
-    r.xmin = r.ymin = r.zmin = -1.0;
-    r.xmax = r.ymax = r.zmax = 1.0;
-    r.nx = r.ny = r.nz = n;
+    poly::PolygonizeRequest r = cubeRequest(n);
     r.sample = sample;
     r.emit_polygon = emit;
     for (auto _ : state) {
@@ -125,10 +109,7 @@ void meshAndWeld(benchmark::State& state) {
     float (*f)(float, float, float) = nativeTorus;
     for (auto _ : state) {
         exporter::Mesh mesh;
-        poly::PolygonizeRequest r;
-        r.xmin = r.ymin = r.zmin = -1.0;
-        r.xmax = r.ymax = r.zmax = 1.0;
-        r.nx = r.ny = r.nz = n;
+        poly::PolygonizeRequest r = cubeRequest(n);
         r.sample = f;
         r.emit_polygon = mesh;
         poly::polygonize(r);
