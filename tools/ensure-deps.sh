@@ -4,7 +4,8 @@
 lv_packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
              nlohmann-json3-dev libpng-dev libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0
              libepoxy-dev xvfb xauth ffmpeg qt6-base-dev libqt6opengl6-dev
-             desktop-file-utils shared-mime-info povray povray-includes lib3mf-dev)
+             desktop-file-utils shared-mime-info povray povray-includes lib3mf-dev
+             locales)
 
 lv_ensure_deps() {
     local missing=()
