@@ -1,11 +1,13 @@
 // lumovar check and lumovar eval.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/program.h"
+#include "cli/signals.h"
 #include "lang/disassembler.h"
 #include "lang/interpreter.h"
 
@@ -25,6 +27,7 @@ const std::vector<FlagSpec> kEvalFlags = {
     {"--eps", true, "E: calculation precision, 0 < E < 1 (default 0.000001)"},
     {"--alpha", true, "A: parameter of the set operations, -1 <= A <= 1 (default 0)"},
     {"--lib", true, "LIB.lv: library whose objects the file may call"},
+    {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
 };
 
 int usageError(const char* command, const std::string& message) {
@@ -40,6 +43,7 @@ bool evaluatePoint(const LoadedProgram& program, const lang::CompiledObject& obj
     float result = 0.0f;
     lang::RuntimeError error;
     if (lang::executeObject(object, ws.values.data(), ws.flags.data(), result, error) == 0) {
+        if (timedOut()) return false; // the caller reports the stop once
         if (errorsToStdout)
             std::printf("%s\n", runtimeErrorText(program, error).c_str());
         else
@@ -57,7 +61,7 @@ int evaluateStream(const LoadedProgram& program, const lang::CompiledObject& obj
     int lineNumber = 0;
     bool allOk = true;
     std::vector<float> x;
-    while (std::getline(in, line)) {
+    while (!timedOut() && std::getline(in, line)) {
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::size_t first = line.find_first_not_of(" \t");
@@ -76,6 +80,36 @@ int evaluateStream(const LoadedProgram& program, const lang::CompiledObject& obj
     return allOk ? kExitOk : kExitUserError;
 }
 
+
+// Evaluates at --x or at every point of --points, arming the timer first when given.
+int evaluateAll(const ParsedArgs& args, const LoadedProgram& program,
+                const lang::CompiledObject& object, lang::Workspace& ws, const double* timeout) {
+    std::string error;
+    if (args.has("--x")) {
+        std::vector<float> x;
+        if (!parseFloatList(args.get("--x"), x, error))
+            return usageError("eval", "--x: " + error);
+        if (static_cast<int>(x.size()) != object.xSize)
+            return usageError("eval", "--x must give " + std::to_string(object.xSize) +
+                                          " values for " + object.name + ", got " +
+                                          std::to_string(x.size()));
+        if (timeout) armTimeout(*timeout);
+        return evaluatePoint(program, object, ws, x, false) ? kExitOk : kExitUserError;
+    }
+    std::string path = args.get("--points");
+    if (path == "-") {
+        if (timeout) armTimeout(*timeout);
+        return evaluateStream(program, object, ws, std::cin, "<stdin>");
+    }
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "lumovar: cannot read %s\n", path.c_str());
+        return kExitUsage;
+    }
+    if (timeout) armTimeout(*timeout);
+    return evaluateStream(program, object, ws, in, path);
+}
+
 } // namespace
 
 int runCheck(int argc, char** argv) {
@@ -84,7 +118,8 @@ int runCheck(int argc, char** argv) {
     if (!args) return usageError("check", error);
     if (args->help) {
         printUsage("lumovar check FILE.lv [--lib LIB.lv] [--dump]\n\n"
-                   "Compiles FILE.lv and prints one line per object: NAME x[N] a[M].",
+                   "Compiles FILE.lv and prints one line per object: NAME x[N] a[M]. A file "
+                   "without\nobjects is an error (exit 1).",
                    kCheckFlags);
         return kExitOk;
     }
@@ -92,6 +127,10 @@ int runCheck(int argc, char** argv) {
     LoadedProgram program;
     int status = loadProgram(args->positionals[0], args->get("--lib"), program);
     if (status != kExitOk) return status;
+    if (program.objects.empty()) {
+        std::fprintf(stderr, "lumovar check: %s has no objects\n", program.path.c_str());
+        return kExitUserError;
+    }
     for (const auto& o : program.objects) {
         std::printf("%s x[%d] a[%d]\n", o->name.c_str(), o->xSize, o->aSize);
         if (args->has("--dump")) std::fputs(lang::dumpObject(*o).c_str(), stdout);
@@ -105,9 +144,10 @@ int runEval(int argc, char** argv) {
     if (!args) return usageError("eval", error);
     if (args->help) {
         printUsage("lumovar eval FILE.lv OBJECT (--x V,... | --points PATH|-) [--a V,...]\n"
-                   "                    [--eps E] [--alpha A] [--lib LIB.lv]\n\n"
+                   "                    [--eps E] [--alpha A] [--lib LIB.lv] [--timeout S]\n\n"
                    "Evaluates OBJECT and prints F with 9 significant digits, one line per "
-                   "point.",
+                   "point.\nWith --points an error at a point is printed in its place and "
+                   "the exit status is 1.",
                    kEvalFlags);
         return kExitOk;
     }
@@ -115,6 +155,13 @@ int runEval(int argc, char** argv) {
     if (args->has("--x") == args->has("--points"))
         return usageError("eval", "give exactly one of --x and --points");
     if (!applyEpsAlpha(args->get("--eps"), args->get("--alpha"))) return kExitUsage;
+    double timeout = 0.0;
+    if (args->has("--timeout") && !parseTimeout(args->get("--timeout"), timeout, error))
+        return usageError("eval", error);
+    std::string points = args->get("--points");
+    std::error_code ec;
+    if (args->has("--points") && points != "-" && std::filesystem::is_directory(points, ec))
+        return usageError("eval", "--points " + points + " is a folder");
     LoadedProgram program;
     int status = loadProgram(args->positionals[0], args->get("--lib"), program);
     if (status != kExitOk) return status;
@@ -129,25 +176,9 @@ int runEval(int argc, char** argv) {
                                       std::to_string(a.size()));
     lang::Workspace ws(*object);
     std::copy(a.begin(), a.end(), ws.values.begin() + object->xSize);
-
-    if (args->has("--x")) {
-        std::vector<float> x;
-        if (!parseFloatList(args->get("--x"), x, error))
-            return usageError("eval", "--x: " + error);
-        if (static_cast<int>(x.size()) != object->xSize)
-            return usageError("eval", "--x must give " + std::to_string(object->xSize) +
-                                          " values for " + object->name + ", got " +
-                                          std::to_string(x.size()));
-        return evaluatePoint(program, *object, ws, x, false) ? kExitOk : kExitUserError;
-    }
-    std::string path = args->get("--points");
-    if (path == "-") return evaluateStream(program, *object, ws, std::cin, "<stdin>");
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "lumovar: cannot read %s\n", path.c_str());
-        return kExitUsage;
-    }
-    return evaluateStream(program, *object, ws, in, path);
+    int result = evaluateAll(*args, program, *object, ws, timeout > 0 ? &timeout : nullptr);
+    if (timedOut()) return reportTimeout("eval", object->name, timeout);
+    return result;
 }
 
 } // namespace lv::cli

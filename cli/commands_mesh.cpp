@@ -6,7 +6,9 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/model_args.h"
+#include "cli/outputs.h"
 #include "cli/program.h"
+#include "cli/signals.h"
 #include "export/polygonize_mesh.h"
 #include "render/scene.h"
 
@@ -25,6 +27,7 @@ const std::vector<FlagSpec> kMeshFlags = {
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
     {"--eps", true, "E: calculation precision, 0 < E < 1"},
     {"--alpha", true, "A: parameter of the set operations, -1 <= A <= 1"},
+    {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
 };
 
 // Applies --box, --grid, --a and --xc to the one object of a FILE.lv OBJECT model.
@@ -135,9 +138,17 @@ int runMesh(int argc, char** argv) {
     for (const char* flag : {"--box", "--grid", "--a", "--xc"})
         if (modelFile && args->has(flag))
             return commandUsageError(kCommand, std::string(flag) + " applies to FILE.lv OBJECT");
+    double timeout = 0.0;
+    if (args->has("--timeout") && !parseTimeout(args->get("--timeout"), timeout, error))
+        return commandUsageError(kCommand, error);
     model::ModelFileContents contents;
     int status = loadModelArgs(kCommand, args->positionals, args->get("--lib"), contents);
     if (status != kExitOk) return status;
+    std::vector<std::string> inputs = args->positionals;
+    inputs.push_back(args->get("--lib"));
+    for (int i = 0; i < contents.model.count(); ++i)
+        inputs.push_back(contents.model.object(i).sourcePath);
+    if ((status = checkOutputPath(kCommand, "-o", out, {}, inputs)) != kExitOk) return status;
     if (!applyEpsAlpha(args->get("--eps"), args->get("--alpha"))) return kExitUsage;
     if (!modelFile && (status = applyObjectFlags(*args, contents.model.object(0))) != kExitOk)
         return status;
@@ -148,7 +159,9 @@ int runMesh(int argc, char** argv) {
     }
     long long failures = 0;
     std::string firstError;
+    if (timeout > 0) armTimeout(timeout);
     exporter::Mesh mesh = polygonizeModel(m, failures, firstError);
+    if (timedOut()) return reportTimeout(kCommand, m.count() > 0 ? m.object(0).name : "", timeout);
     exporter::MeshWriteOptions options;
     if (m.count() > 0) {
         const model::Rgb& c = m.object(0).polyColour;

@@ -2,31 +2,51 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <numeric>
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/frames.h"
 #include "cli/model_args.h"
+#include "cli/object_flags.h"
+#include "cli/outputs.h"
+#include "cli/signals.h"
 #include "export/image_files.h"
 #include "render/avi_file.h"
 #include "render/gl_context.h"
-#include "render/render_job.h"
-#include "render/render_worker.h"
-#include "render/time_curve.h"
 
 namespace lv::cli {
 
 namespace {
 
+const std::vector<std::string> kPictureExtensions = {".bmp", ".png"};
+const std::vector<std::string> kFilmExtensions = {".avi"};
+
 const std::vector<FlagSpec> kRenderFlags = {
     {"-o", true, "OUT.bmp|OUT.png: the picture to write"},
     {"--size", true, "W,H: picture size in pixels (default: the model's image size)"},
+    {"--fit", false, "place the camera to frame the object (default for FILE.lv OBJECT)"},
+    {"--no-fit", false, "keep the model's camera (default for MODEL.lvm)"},
+    {"--box", true, "XMIN,YMIN,ZMIN,XMAX,YMAX,ZMAX: box to polygonize (default -10..10)"},
+    {"--grid", true, "NX,NY,NZ: grid cells per axis, 1..1000 (default 25,25,25)"},
+    {"--a", true, "V,...: the object's a values (default 0)"},
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
+    {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
 };
 
 const std::vector<FlagSpec> kAnimateFlags = {
     {"-o", true, "FILM.avi: the film to write"},
-    {"--frames", true, "BASE.bmp|BASE.png: also write every frame as BASE01.bmp, BASE02.bmp..."},
+    {"--frames", true, "BASE.bmp|BASE.png: also write frame k as BASEk.bmp (see below)"},
     {"--size", true, "W,H: picture size in pixels (default: the model's image size)"},
+    {"--fit", false, "place the camera to frame the object in every frame (default for "
+                     "FILE.lv OBJECT)"},
+    {"--no-fit", false, "keep the model's camera (default for MODEL.lvm)"},
+    {"--box", true, "XMIN,YMIN,ZMIN,XMAX,YMAX,ZMAX: box to polygonize (default -10..10)"},
+    {"--grid", true, "NX,NY,NZ: grid cells per axis, 1..1000 (default 25,25,25)"},
+    {"--a", true, "V|T1|T2|T3,...: the object's a values or the time variables they follow"},
+    {"--rows", true, "T1[,T2[,T3]];...: the time curve of FILE.lv OBJECT, one row a frame"},
+    {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
+    {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
 };
 
 // Refusals of the render commands, as the application words them.
@@ -70,100 +90,204 @@ public:
     ProgressLine() : terminal_(::isatty(STDERR_FILENO) == 1) {}
     ~ProgressLine() { finish(); }
     void show(const std::string& text) {
-        if (!terminal_) return;
+        if (!terminal_ || text == last_) return;
         std::fprintf(stderr, "\r%-40s", text.c_str());
         std::fflush(stderr);
-        shown_ = true;
+        last_ = text;
     }
     void finish() {
-        if (shown_) std::fprintf(stderr, "\r%-40s\r", "");
-        shown_ = false;
+        if (!last_.empty()) std::fprintf(stderr, "\r%-40s\r", "");
+        last_.clear();
     }
 
 private:
     bool terminal_;
-    bool shown_ = false;
+    std::string last_;
 };
 
-// The file name of a frame series split at the last "." of its last component.
-void splitSeriesName(const std::string& name, std::string& base, std::string& extension) {
-    std::size_t slash = name.find_last_of('/');
-    std::size_t dot = name.find_last_of('.');
-    bool hasDot = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    base = hasDot ? name.substr(0, dot) : name;
-    extension = hasDot ? name.substr(dot + 1) : "";
-    if (extension.empty()) extension = "bmp";
+// "Rendering N%" for a slice callback, after prefix.
+std::function<void(int, int)> percentCaption(ProgressLine& progress, const std::string& prefix) {
+    return [&progress, prefix](int done, int total) {
+        int percent = total > 0 ? static_cast<int>(100LL * done / total) : 100;
+        progress.show(prefix + "Rendering " + std::to_string(percent) + "%");
+    };
 }
 
-int renderSingle(model::Model& m, const std::string& out) {
-    render::RenderJob job(0, 0.0, 0.0, 0.0, true);
-    if (!job.setModel(m)) return userError("render", "out of memory");
-    job.createWindow();
+// Everything a render or animate run reads, for the same-file refusal of its outputs.
+std::vector<std::string> inputsOf(const ParsedArgs& args, const model::Model& m) {
+    std::vector<std::string> inputs = args.positionals;
+    inputs.push_back(args.get("--lib"));
+    for (int i = 0; i < m.count(); ++i) inputs.push_back(m.object(i).sourcePath);
+    return inputs;
+}
+
+// The common start of both commands: the model with the object flags and picture size
+// applied (film: --a may name time variables), the camera choice, and --timeout parsed.
+// Returns an exit status.
+struct Prepared {
+    model::ModelFileContents contents;
+    bool fit = false;
+    double timeout = 0.0; // 0: none
+};
+
+int prepare(const char* command, const ParsedArgs& args, bool film, Prepared& p) {
+    const bool oneObject = args.positionals.size() == 2;
+    if (args.has("--fit") && args.has("--no-fit"))
+        return commandUsageError(command, "give at most one of --fit and --no-fit");
+    p.fit = args.has("--fit") || (oneObject && !args.has("--no-fit"));
+    std::string error;
+    if (args.has("--timeout") && !parseTimeout(args.get("--timeout"), p.timeout, error))
+        return commandUsageError(command, error);
+    if (!oneObject) {
+        if (int s = refuseObjectFlags(command, args); s != kExitOk) return s;
+        if (args.has("--rows")) return commandUsageError(command, "--rows applies to FILE.lv "
+                                                                  "OBJECT");
+    }
+    if (int s = loadModelArgs(command, args.positionals, args.get("--lib"), p.contents);
+        s != kExitOk)
+        return s;
+    model::Model& m = p.contents.model;
+    if (oneObject) {
+        if (int s = applyObjectFlags(command, args, m.object(0), film); s != kExitOk)
+            return s;
+    }
+    return applySize(command, args, m);
+}
+
+// Reports the failures of a frame that has any; returns whether it reported.
+bool reportFailures(const char* command, const FrameOutcome& frame, const std::string& what) {
+    if (frame.failures == 0) return false;
+    std::fprintf(stderr, "%s\nlumovar %s: %lld sample points failed; %s\n",
+                 frame.firstError.c_str(), command, frame.failures, what.c_str());
+    return true;
+}
+
+int renderSingle(Prepared& p, const std::string& out) {
+    model::Model& m = p.contents.model;
     ProgressLine progress;
-    job.setCaptionListener([&](const std::string& caption) { progress.show(caption); });
-    render::RenderWorker worker;
-    if (!worker.start([&] { job.render(); })) return userError("render", "cannot start");
-    worker.wait();
+    if (p.fit) {
+        FrameBounds bounds;
+        renderFrame(m, 0, 0, 0, 0, false, &bounds, percentCaption(progress, "Framing: "));
+        fitCamera(m.settings, bounds);
+    }
+    FrameOutcome frame = renderFrame(m, 0, 0, 0, 0, true, nullptr, percentCaption(progress, ""));
     progress.finish();
+    if (timedOut()) return reportTimeout("render", frame.failedObject, p.timeout);
+    if (reportFailures("render", frame, "no picture written")) return kExitUserError;
+    if (frame.polygons == 0)
+        return userError("render", "nothing to draw: no object has a surface inside its box; "
+                                   "no picture written");
+    if (!frame.image) return userError("render", frame.drawError);
+    StagedOutputs staged;
     std::string error;
-    if (!exporter::saveImage(out, job.captureImage(), error)) return userError("render", error);
-    std::printf("wrote %s (%dx%d)\n", out.c_str(), m.settings.polyImage.width,
-                m.settings.polyImage.height);
+    if (!exporter::saveImage(staged.stage(out), frame.image, error) || !staged.commit(error)) {
+        std::fprintf(stderr, "lumovar render: %s\n", error.c_str());
+        return kExitUnwritable;
+    }
+    std::printf("wrote %s (%dx%d, %lld polygons)\n", out.c_str(), m.settings.polyImage.width,
+                m.settings.polyImage.height, frame.polygons);
     return kExitOk;
 }
 
-// Renders every row of curve from its snapshot, all on the worker, showing the captions.
-void renderAllFrames(render::TimeCurve& curve) {
-    for (int k = 1; k <= curve.count(); ++k) curve.prepareJob(*curve.rowAt(k));
+// "2/3 s" for how long each frame of a film shows.
+std::string frameDuration() {
+    long long num = static_cast<long long>(render::kSamplesPerFrame) * render::kFilmScale;
+    long long den = render::kFilmRate;
+    long long g = std::gcd(num, den);
+    num /= g, den /= g;
+    return den == 1 ? std::to_string(num) + " s" : std::to_string(num) + "/" +
+                                                       std::to_string(den) + " s";
+}
+
+// The film and frame files of an animation, all staged until every one is written.
+struct FilmOutputs {
+    std::string film;
+    std::string seriesBase, seriesExtension; // empty base: no frame files
+    std::vector<std::string> frameNames;
+};
+
+int animate(Prepared& p, const FilmOutputs& outputs) {
+    model::Model& m = p.contents.model;
+    const std::vector<model::TimeRow>& rows = p.contents.timeRows;
+    const int count = static_cast<int>(rows.size());
     ProgressLine progress;
-    render::RenderWorker worker;
-    worker.start([&] {
-        for (int k = 1; k <= curve.count(); ++k) {
-            render::RenderJob* job = curve.rowAt(k)->job.get();
-            if (!job) continue;
-            std::string prefix = "Frame " + std::to_string(k) + " of " +
-                                 std::to_string(curve.count()) + ": ";
-            job->setCaptionListener(
-                [&progress, prefix](const std::string& c) { progress.show(prefix + c); });
-            job->render();
-            job->setCaptionListener({});
+    auto prefix = [count](int k) {
+        return "Frame " + std::to_string(k) + " of " + std::to_string(count) + ": ";
+    };
+    if (p.fit) {
+        FrameBounds bounds;
+        for (int k = 1; k <= count && !timedOut(); ++k) {
+            const model::TimeRow& r = rows[static_cast<std::size_t>(k - 1)];
+            renderFrame(m, k, r.t1, r.t2, r.t3, false, &bounds,
+                        percentCaption(progress, "Framing " + prefix(k)));
         }
-    });
-    worker.wait();
-}
-
-int writeSeries(render::TimeCurve& curve, const std::string& name) {
-    std::string base, extension, error;
-    splitSeriesName(name, base, extension);
-    if (!exporter::saveFrameSeries(render::frameSeriesSource(curve), base, extension, error))
-        return userError("animate", error);
-    for (int k = 1; k <= curve.count(); ++k)
-        if (render::rowIsUpToDate(*curve.rowAt(k)))
-            std::printf("wrote %s\n",
-                        exporter::frameSeriesName(base, k, curve.count(), extension).c_str());
+        fitCamera(m.settings, bounds);
+    }
+    // Each frame is drawn when the film writer asks for it, written to its frame file, handed
+    // to the film and dropped: memory does not grow with the number of rows.
+    StagedOutputs staged;
+    std::string filmStage = staged.stage(outputs.film);
+    int next = 1;
+    int status = kExitOk;
+    std::string error;
+    render::FrameSource source = [&]() -> std::optional<exporter::PackedDib> {
+        if (next > count || status != kExitOk) return std::nullopt;
+        const int k = next++;
+        const model::TimeRow& r = rows[static_cast<std::size_t>(k - 1)];
+        FrameOutcome frame = renderFrame(m, k, r.t1, r.t2, r.t3, true, nullptr,
+                                         percentCaption(progress, prefix(k)));
+        std::string what = "frame " + std::to_string(k) + " of " + std::to_string(count);
+        if (timedOut()) {
+            status = reportTimeout("animate", frame.failedObject, p.timeout);
+        } else if (reportFailures("animate", frame, "in " + what + "; no film written")) {
+            status = kExitUserError;
+        } else if (frame.polygons == 0) {
+            status = userError("animate", "nothing to draw in " + what + ": no object has a "
+                                          "surface inside its box; no film written");
+        } else if (!frame.image) {
+            status = userError("animate", what + ": " + frame.drawError);
+        } else if (!outputs.seriesBase.empty() &&
+                   !exporter::saveImage(staged.stage(outputs.frameNames[k - 1]), frame.image,
+                                        error)) {
+            status = kExitUnwritable;
+        }
+        if (status != kExitOk) return std::nullopt;
+        return std::move(frame.image);
+    };
+    bool written = render::writeAviFile(filmStage, source, error);
+    progress.finish();
+    if (status == kExitUnwritable || (status == kExitOk && !written)) {
+        std::fprintf(stderr, "lumovar animate: %s\n", error.c_str());
+        return kExitUnwritable;
+    }
+    if (status != kExitOk) return status;
+    if (!staged.commit(error)) {
+        std::fprintf(stderr, "lumovar animate: %s\n", error.c_str());
+        return kExitUnwritable;
+    }
+    const model::ImageSize& size = m.settings.polyImage;
+    std::printf("wrote %s (%d frames, %dx%d, %s each)\n", outputs.film.c_str(), count,
+                size.width, size.height, frameDuration().c_str());
+    for (const std::string& name : outputs.frameNames) std::printf("wrote %s\n", name.c_str());
     return kExitOk;
 }
 
-int animate(model::ModelFileContents& contents, const std::string& film,
-            const std::string& series) {
-    render::TimeCurve curve;
-    for (const model::TimeRow& row : contents.timeRows) curve.appendRow(row.t1, row.t2, row.t3);
-    if (!curve.resetFrames(contents.model)) return userError("animate", "out of memory");
-    renderAllFrames(curve);
-    // A film with a frame missing would be shorter than the curve: refuse rather than write it.
-    for (int k = 1; k <= curve.count(); ++k)
-        if (!render::rowIsUpToDate(*curve.rowAt(k)))
-            return userError("animate", "frame " + std::to_string(k) + " of " +
-                                            std::to_string(curve.count()) +
-                                            " could not be rendered; no film written");
-    std::string error;
-    if (!render::writeAviFile(film, render::renderedFrames(curve), error))
-        return userError("animate", error);
-    int frames = curve.count();
-    const model::ImageSize& size = contents.model.settings.polyImage;
-    std::printf("wrote %s (%d frames, %dx%d, 15 samples per second, 10 samples per frame)\n",
-                film.c_str(), frames, size.width, size.height);
-    return series.empty() ? kExitOk : writeSeries(curve, series);
+// Parses --rows "T1[,T2[,T3]];..." into time-curve rows.
+int parseRows(const std::string& text, std::vector<model::TimeRow>& rows) {
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = text.find(';', start);
+        std::string piece = text.substr(start, end == std::string::npos ? end : end - start);
+        std::vector<float> v;
+        std::string error;
+        if (!parseFloatList(piece, v, error) || v.empty() || v.size() > 3)
+            return commandUsageError("animate", "--rows needs rows of 1 to 3 numbers (T1,T2,"
+                                                "T3) split by ';', got '" + piece + "'");
+        v.resize(3, 0.0f);
+        rows.push_back({v[0], v[1], v[2]});
+        if (end == std::string::npos) return kExitOk;
+        start = end + 1;
+    }
 }
 
 } // namespace
@@ -173,24 +297,35 @@ int runRender(int argc, char** argv) {
     auto args = parseArgs(argc, argv, 1, kRenderFlags, error);
     if (!args) return commandUsageError("render", error);
     if (args->help) {
-        printUsage("lumovar render MODEL.lvm -o OUT.bmp|OUT.png [--size W,H]\n"
+        printUsage("lumovar render MODEL.lvm -o OUT.bmp|OUT.png [--size W,H] [--fit]\n"
                    "       lumovar render FILE.lv OBJECT -o OUT.bmp|OUT.png [--size W,H] "
+                   "[--box ...]\n"
+                   "                     [--grid NX,NY,NZ] [--a V,...] [--no-fit] "
                    "[--lib LIB.lv]\n\n"
                    "Renders the single frame (at the time defaults) of a model file, or of a "
                    "model\nholding OBJECT alone with the defaults of a new object, without a "
-                   "display.",
+                   "display.\nWith --fit the camera keeps the model's viewing direction and "
+                   "moves so that the\npolygonized objects fill the picture. A sample point "
+                   "whose evaluation fails, or\na picture with nothing in it, is an error: "
+                   "nothing is written and the exit\nstatus is 1.",
                    kRenderFlags);
         return kExitOk;
     }
     if (!args->has("-o")) return commandUsageError("render", "-o OUT.bmp|OUT.png is required");
-    model::ModelFileContents contents;
-    if (int s = loadModelArgs("render", args->positionals, args->get("--lib"), contents);
+    const std::string out = args->get("-o");
+    if (int s = checkOutputPath("render", "-o", out, kPictureExtensions, args->positionals);
         s != kExitOk)
         return s;
-    if (contents.model.count() == 0) return userError("render", kNoObjects);
-    if (int s = applySize("render", *args, contents.model); s != kExitOk) return s;
+    Prepared p;
+    if (int s = prepare("render", *args, false, p); s != kExitOk) return s;
+    model::Model& m = p.contents.model;
+    if (m.count() == 0) return userError("render", kNoObjects);
+    if (int s = checkOutputPath("render", "-o", out, kPictureExtensions, inputsOf(*args, m));
+        s != kExitOk)
+        return s;
     if (int s = requireGl("render"); s != kExitOk) return s;
-    return renderSingle(contents.model, args->get("-o"));
+    if (p.timeout > 0) armTimeout(p.timeout);
+    return renderSingle(p, out);
 }
 
 int runAnimate(int argc, char** argv) {
@@ -198,26 +333,66 @@ int runAnimate(int argc, char** argv) {
     auto args = parseArgs(argc, argv, 1, kAnimateFlags, error);
     if (!args) return commandUsageError("animate", error);
     if (args->help) {
-        printUsage("lumovar animate MODEL.lvm -o FILM.avi [--frames BASE.bmp] [--size W,H]\n\n"
-                   "Renders one frame per row of the model's time curve without a display and "
-                   "compiles\nthem into an uncompressed AVI film; --frames also writes each "
-                   "frame as a picture.",
+        printUsage("lumovar animate MODEL.lvm -o FILM.avi [--frames BASE.bmp] [--size W,H] "
+                   "[--fit]\n"
+                   "       lumovar animate FILE.lv OBJECT -o FILM.avi --a V|T1,... "
+                   "--rows T1;T1;...\n"
+                   "                      [--frames BASE.bmp] [--size W,H] [--box ...] "
+                   "[--grid ...] [--no-fit]\n\n"
+                   "Renders one frame per row of the time curve without a display and "
+                   "compiles them\ninto an uncompressed AVI film that shows each frame for "
+                   "2/3 s. --frames also\nwrites frame k as BASEk.bmp (or .png), k padded "
+                   "with zeros to the digits of\nthe number of rows: BASE1..BASE9 for 9 rows, "
+                   "BASE01..BASE12 for 12. The film and\nthe frame files appear together "
+                   "only when every frame was drawn; otherwise\nnone is written or replaced.",
                    kAnimateFlags);
         return kExitOk;
     }
     if (!args->has("-o")) return commandUsageError("animate", "-o FILM.avi is required");
-    if (args->positionals.size() != 1 || !isModelFilePath(args->positionals[0]))
-        return commandUsageError("animate", "expected one MODEL.lvm");
-    model::ModelFileContents contents;
-    if (int s = loadModelArgs("animate", args->positionals, "", contents); s != kExitOk)
+    FilmOutputs outputs;
+    outputs.film = args->get("-o");
+    if (int s = checkOutputPath("animate", "-o", outputs.film, kFilmExtensions,
+                                args->positionals);
+        s != kExitOk)
         return s;
-    model::TimeUsage usage = contents.model.timeUsage();
-    if (contents.model.count() == 0) return userError("animate", kNoObjects);
+    if (args->has("--frames") &&
+        checkOutputPath("animate", "--frames", args->get("--frames"), kPictureExtensions,
+                        args->positionals) != kExitOk)
+        return kExitUsage;
+    Prepared p;
+    if (int s = prepare("animate", *args, true, p); s != kExitOk) return s;
+    if (args->has("--rows")) {
+        p.contents.timeRows.clear();
+        if (int s = parseRows(args->get("--rows"), p.contents.timeRows); s != kExitOk) return s;
+    }
+    model::Model& m = p.contents.model;
+    model::TimeUsage usage = m.timeUsage();
+    if (m.count() == 0) return userError("animate", kNoObjects);
     if (!usage.t1 && !usage.t2 && !usage.t3) return userError("animate", kNoTimeParameters);
-    if (contents.timeRows.empty()) return userError("animate", kNoTimeCurve);
-    if (int s = applySize("animate", *args, contents.model); s != kExitOk) return s;
+    if (p.contents.timeRows.empty()) return userError("animate", kNoTimeCurve);
+    std::vector<std::string> inputs = inputsOf(*args, m);
+    if (int s = checkOutputPath("animate", "-o", outputs.film, kFilmExtensions, inputs);
+        s != kExitOk)
+        return s;
+    if (args->has("--frames")) {
+        const std::string series = args->get("--frames");
+        std::string extension = lowerExtension(series);
+        outputs.seriesBase = series.substr(0, series.size() - extension.size());
+        outputs.seriesExtension = series.substr(series.size() - extension.size() + 1);
+        int count = static_cast<int>(p.contents.timeRows.size());
+        inputs.push_back(outputs.film);
+        for (int k = 1; k <= count; ++k) {
+            outputs.frameNames.push_back(exporter::frameSeriesName(
+                outputs.seriesBase, k, count, outputs.seriesExtension));
+            if (int s = checkOutputPath("animate", "--frames", outputs.frameNames.back(),
+                                        kPictureExtensions, inputs);
+                s != kExitOk)
+                return s;
+        }
+    }
     if (int s = requireGl("animate"); s != kExitOk) return s;
-    return animate(contents, args->get("-o"), args->get("--frames"));
+    if (p.timeout > 0) armTimeout(p.timeout);
+    return animate(p, outputs);
 }
 
 } // namespace lv::cli

@@ -4,6 +4,7 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/signals.h"
 
 namespace {
 
@@ -37,7 +38,10 @@ int main(int argc, char** argv) {
         return lv::cli::kExitOk;
     }
     for (const Command& c : kCommands)
-        if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+        if (std::strcmp(argv[1], c.name) == 0) {
+            lv::cli::installCleanupHandlers(); // no temporary file outlives an interruption
+            return c.run(argc - 1, argv + 1);
+        }
     std::fprintf(stderr, "lumovar: unknown command '%s' (see lumovar --help)\n", argv[1]);
     return lv::cli::kExitUsage;
 }

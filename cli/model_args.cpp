@@ -20,6 +20,24 @@ bool readable(const std::string& path) {
     return std::filesystem::is_regular_file(path, ec) && std::ifstream(path).good();
 }
 
+// text with control characters written as escapes (a NUL in a name would end the message).
+std::string printable(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        auto u = static_cast<unsigned char>(c);
+        if (u == 0) {
+            out += "\\0";
+        } else if (u < 0x20 || u == 0x7f) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", u);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 int loadModel(const std::string& path, model::ModelFileContents& contents) {
     if (!readable(path)) {
         std::fprintf(stderr, "lumovar: cannot read %s\n", path.c_str());
@@ -28,7 +46,7 @@ int loadModel(const std::string& path, model::ModelFileContents& contents) {
     app::SourceCache cache;
     std::string error;
     if (!model::loadModelFile(path, cache, contents, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "%s\n", printable(error).c_str());
         return kExitUserError;
     }
     lang::setEps(contents.eps);

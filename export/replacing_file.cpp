@@ -1,5 +1,7 @@
 #include "export/replacing_file.h"
 
+#include "export/temp_registry.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -31,8 +33,16 @@ bool ReplacingFile::open(const std::string& path, std::string& error) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp_ = dir + "." + base + ".tmp" + std::to_string(::getpid()) + "_" +
                 std::to_string(tempCounter++);
+        registration_ = registerTemporary(temp_); // before the file exists: no window
         fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0 || errno != EEXIST) {
+        if (fd_ >= 0) {
+            break;
+        }
+        const int openErrno = errno;
+        forgetTemporary(registration_);
+        registration_ = -1;
+        errno = openErrno;
+        if (errno != EEXIST) {
             break;
         }
     }
@@ -80,6 +90,8 @@ bool ReplacingFile::commit(std::string& error) {
         return false;
     }
     temp_.clear();
+    forgetTemporary(registration_);
+    registration_ = -1;
     return true;
 }
 
@@ -96,6 +108,8 @@ void ReplacingFile::abandon() {
         ::unlink(temp_.c_str());
         temp_.clear();
     }
+    forgetTemporary(registration_);
+    registration_ = -1;
 }
 
 bool writeAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset) {

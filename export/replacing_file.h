@@ -1,7 +1,8 @@
 #pragma once
 // A file written under a temporary name in the directory of its final path and renamed over
 // that path by commit, so the final path never holds a partial file. Without a successful commit
-// the temporary file is removed when the object goes away and the final path is untouched.
+// the temporary file is removed when the object goes away and the final path is untouched; while
+// it exists its name is recorded for removal on a terminating signal (temp_registry.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -36,6 +37,7 @@ private:
     std::string path_;
     std::string temp_;
     int fd_ = -1;
+    int registration_ = -1; // the temporary's entry in the signal-time clean-up table
 };
 
 // Writes size bytes at offset of fd, retrying short writes; false with errno set on failure.

@@ -6,6 +6,7 @@
 #include "lang/decoded.h"
 #include "lang/runtime.h"
 #include "lang/settings.h"
+#include "lang/stop_token.h"
 #include "primitives/catalogue.h"
 
 namespace lv::lang {
@@ -90,7 +91,11 @@ private:
         reportRuntimeError(obj_, messageIndex, error_, codeIndex);
         return 0;
     }
-    bool spend() { return budget_ == nullptr || --*budget_ >= 0; }
+    // A loop step or call: refused once the budget is spent or a stop is requested.
+    bool spend() {
+        if (stopToken_.stopRequested()) return false;
+        return budget_ == nullptr || --*budget_ >= 0;
+    }
     bool binary(int word, float l, float r, float& out, int at);
     bool power(float l, float r, double n, float& out, int at);
     bool builtin(int row, int argc, float*& sp, int at);
@@ -107,6 +112,7 @@ private:
     float eps_;
     float alpha_;
     EvalState state_;
+    const StopToken& stopToken_ = evaluationStop();
 };
 
 int Machine::run(float& result) {
@@ -389,6 +395,10 @@ int execute(const CompiledObject& object, const DecodedProgram& program, float* 
 
 int execute(const CompiledObject& object, float* workspace, int* flags, float& result,
             RuntimeError& error, long long* budget) {
+    if (evaluationStop().stopRequested()) { // a stopped run fails every further point at once
+        reportRuntimeError(object, kMsgBadCode, error, 0);
+        return 0;
+    }
     const DecodedProgram* program = object.decoded.get();
     if (program == nullptr) { // an object not made by the compiler: decode it for this call
         DecodedProgram local = decodeObject(object);

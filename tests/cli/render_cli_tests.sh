@@ -48,13 +48,13 @@ probe=$("$lv" render "$tmp/still.lvm" -o "$tmp/probe.bmp" 2>&1)
 if [[ "$probe" == *"no headless OpenGL"* ]]; then
     echo "SKIP picture checks: $probe"
 else
-    expect "render bitmap" 0 "wrote $tmp/still.bmp (80x60)" -- \
+    expect "render bitmap" 0 "wrote $tmp/still.bmp (80x60, " -- \
         "$lv" render "$tmp/still.lvm" -o "$tmp/still.bmp"
     head -c 2 "$tmp/still.bmp" | grep -q BM || fail "bitmap signature"
     [ "$(stat -c %s "$tmp/still.bmp")" -eq $((54 + 80 * 60 * 4)) ] || fail "bitmap size"
-    expect "render png at a size" 0 "wrote $tmp/ball.png (64x48)" -- \
-        "$lv" render "$tmp/ball.lv" BALL -o "$tmp/ball.png" --size 64,48
-    expect "animate" 0 "wrote $tmp/film.avi (3 frames" -- \
+    expect "render png at a size" 0 "wrote $tmp/ball.png (64x48, " -- \
+        "$lv" render "$tmp/ball.lv" BALL -o "$tmp/ball.png" --size 64,48 --a 4
+    expect "animate" 0 "wrote $tmp/film.avi (3 frames, 80x60, 2/3 s each)" -- \
         "$lv" animate "$tmp/growing.lvm" -o "$tmp/film.avi" --frames "$tmp/frame.bmp"
     for k in 1 2 3; do [ -s "$tmp/frame$k.bmp" ] || fail "frame $k written"; done
     if command -v ffprobe > /dev/null; then

@@ -1,0 +1,137 @@
+#include "cli/frames.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/frame_window.h"
+#include "render/scene.h"
+
+namespace lv::cli {
+
+namespace {
+
+std::string failureText(const model::ModelObject& o, const lang::RuntimeError& e) {
+    std::string text = o.sourcePath + ":" + std::to_string(e.line) + ":" +
+                       std::to_string(e.column) + ": error: " + e.message;
+    if (e.object != nullptr && e.object != o.compiled.get())
+        text += " (in object '" + e.object->name + "', called by '" + o.name + "')";
+    return text;
+}
+
+// The sphere of the scene's vertices in model coordinates (the scene's frame sits at look-at).
+FrameBounds sceneBounds(const render::SceneView& scene, const model::ModelSettings& s) {
+    const render::Vec3 lookAt{s.lookAt.x, s.lookAt.y, s.lookAt.z};
+    auto forEachVertex = [&](const auto& visit) {
+        for (const render::ObjectMesh& mesh : scene.meshes())
+            for (std::size_t i = 0; i + 2 < mesh.vertices.size(); i += 3)
+                visit(render::transformPoint(mesh.transform, {mesh.vertices[i],
+                                                               mesh.vertices[i + 1],
+                                                               mesh.vertices[i + 2]}) +
+                      lookAt);
+    };
+    FrameBounds bounds;
+    render::Vec3 lo, hi;
+    forEachVertex([&](render::Vec3 p) {
+        lo = bounds.empty ? p : render::Vec3{std::min(lo.x, p.x), std::min(lo.y, p.y),
+                                             std::min(lo.z, p.z)};
+        hi = bounds.empty ? p : render::Vec3{std::max(hi.x, p.x), std::max(hi.y, p.y),
+                                             std::max(hi.z, p.z)};
+        bounds.empty = false;
+    });
+    if (bounds.empty) return bounds;
+    render::Vec3 c = (lo + hi) * 0.5;
+    double r2 = 0.0;
+    forEachVertex([&](render::Vec3 p) { r2 = std::max(r2, render::dot(p - c, p - c)); });
+    bounds.centre = {c.x, c.y, c.z};
+    bounds.radius = std::sqrt(r2);
+    return bounds;
+}
+
+} // namespace
+
+void FrameBounds::merge(const FrameBounds& other) {
+    if (other.empty) return;
+    if (empty) {
+        *this = other;
+        return;
+    }
+    double d = std::sqrt((other.centre[0] - centre[0]) * (other.centre[0] - centre[0]) +
+                         (other.centre[1] - centre[1]) * (other.centre[1] - centre[1]) +
+                         (other.centre[2] - centre[2]) * (other.centre[2] - centre[2]));
+    if (d + other.radius <= radius) return; // other lies inside
+    if (d + radius <= other.radius) {       // this lies inside other
+        *this = other;
+        return;
+    }
+    double r = (d + radius + other.radius) / 2;
+    double shift = (r - radius) / d; // d > 0 here: equal centres fall in one of the cases above
+    for (int k = 0; k < 3; ++k) centre[k] += (other.centre[k] - centre[k]) * shift;
+    radius = r;
+}
+
+FrameOutcome renderFrame(model::Model& m, int frameIndex, double t1, double t2, double t3,
+                         bool draw, FrameBounds* bounds,
+                         const std::function<void(int done, int total)>& sliceDone) {
+    FrameOutcome out;
+    if (m.prepareFrame(frameIndex, static_cast<float>(t1), static_cast<float>(t2),
+                       static_cast<float>(t3)) == 0) {
+        out.drawError = "out of memory";
+        return out;
+    }
+    int total = 0, done = 0;
+    for (int i = 0; i < m.count(); ++i) total += std::max(0, m.object(i).grid[2]);
+    render::SceneView scene;
+    scene.create(m);
+    bool built = scene.build(m, [&] {
+        if (sliceDone) sliceDone(++done, total);
+    });
+    for (int i = 0; i < m.count(); ++i) {
+        const model::EvalSlot& slot = m.slots()[static_cast<std::size_t>(i)];
+        if (slot.failures > 0 && out.failures == 0) {
+            out.firstError = failureText(m.object(i), slot.firstError);
+            out.failedObject = m.object(i).name;
+        }
+        out.failures += slot.failures;
+    }
+    if (out.failedObject.empty() && m.count() > 0) out.failedObject = m.object(0).name;
+    m.releaseFrame();
+    for (const render::ObjectMesh& mesh : scene.meshes()) out.polygons += mesh.polygonCount();
+    if (!built) {
+        out.drawError = "out of memory while polygonizing";
+        return out;
+    }
+    if (bounds != nullptr) bounds->merge(sceneBounds(scene, m.settings));
+    if (!draw) return out;
+    const model::ImageSize& size = m.settings.polyImage;
+    render::RgbaImage image;
+    if (!render::renderSceneOffscreen(scene, size.width, size.height, image, out.drawError))
+        return out;
+    out.image = exporter::PackedDib::fromPixels(image.width, image.height, image.pixels,
+                                                exporter::RowOrder::BottomUp,
+                                                exporter::ChannelOrder::Rgba);
+    return out;
+}
+
+void fitCamera(model::ModelSettings& settings, const FrameBounds& bounds) {
+    if (bounds.empty) return;
+    render::Vec3 d{settings.lookAt.x - settings.cameraPosition.x,
+                   settings.lookAt.y - settings.cameraPosition.y,
+                   settings.lookAt.z - settings.cameraPosition.z};
+    double length = std::sqrt(render::dot(d, d));
+    if (!(length > 1e-9)) d = {-1.0, -1.0, -1.0}, length = std::sqrt(3.0);
+    d = d * (1.0 / length);
+    // The half-field spans the picture's longer side; the shorter one sees proportionally less.
+    const model::ImageSize& size = settings.polyImage;
+    double shorter = std::min(size.width, size.height), longer = std::max(size.width, size.height);
+    double halfAngle = std::atan(render::kHalfField * shorter / std::max(longer, 1.0));
+    double radius = std::max(bounds.radius, 1e-3) * 1.1;
+    double distance = std::max(radius / std::sin(halfAngle), radius + 2.0 * render::kFrontPlane);
+    const std::array<double, 3>& c = bounds.centre;
+    settings.lookAt = {static_cast<float>(c[0]), static_cast<float>(c[1]),
+                       static_cast<float>(c[2])};
+    settings.cameraPosition = {static_cast<float>(c[0] - d.x * distance),
+                               static_cast<float>(c[1] - d.y * distance),
+                               static_cast<float>(c[2] - d.z * distance)};
+}
+
+} // namespace lv::cli
