@@ -96,8 +96,9 @@ std::string StagedOutputs::stage(const std::string& target) {
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     Entry entry;
     entry.target = target;
+    // The target's extension stays last: writers choose the file format by it.
     entry.staged = folder + "." + base.substr(0, 180) + ".part" + std::to_string(::getpid()) +
-                   "_" + std::to_string(stageCounter++);
+                   "_" + std::to_string(stageCounter++) + lowerExtension(target);
     entry.registration = exporter::registerTemporary(entry.staged);
     entries_.push_back(entry);
     return entry.staged;

@@ -31,8 +31,9 @@ public:
     StagedOutputs(const StagedOutputs&) = delete;
     StagedOutputs& operator=(const StagedOutputs&) = delete;
 
-    // A fresh name beside target (".NAME.partPID_N" in target's folder), recorded for removal
-    // on a terminating signal, for the caller to write target's whole content into.
+    // A fresh name beside target (".NAME.partPID_N.EXT" in target's folder, EXT being target's
+    // extension so that writers pick the same format), recorded for removal on a terminating
+    // signal, for the caller to write target's whole content into.
     std::string stage(const std::string& target);
 
     // Renames every staged file over its target, in the order staged. False with error set

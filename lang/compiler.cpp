@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 #include <string>
+#include <unordered_map>
 
 #include "lang/builtins.h"
 #include "lang/decoded.h"
@@ -40,7 +41,9 @@ class Compiler {
 public:
     Compiler(const char* text, ObjectList& objects, std::vector<CompileError>& errors,
              const ObjectList& library)
-        : text_(text), objects_(objects), errors_(errors), library_(library) {}
+        : text_(text), objects_(objects), errors_(errors), library_(library) {
+        for (const auto& o : library_) libraryIndex_.emplace(o->name, o);
+    }
 
     // program: object { object } end-of-text
     void program() {
@@ -54,6 +57,7 @@ public:
             object_();
             if (errors_.size() != errorsBefore) break;
             object->decoded = std::make_shared<const DecodedProgram>(decodeObject(*object));
+            objectIndex_.emplace(object->name, object);
             objects_.push_back(std::move(object));
         }
         if (!errors_.empty()) objects_.clear();
@@ -143,8 +147,7 @@ private:
         try {
             if (!at(kLexIdentifier)) fail(kMsgObjectNameExpected);
             std::string name = lexText();
-            for (const auto& o : objects_)
-                if (o->name == name) fail(kMsgObjectNameNotUnique);
+            if (objectIndex_.count(name) != 0) fail(kMsgObjectNameNotUnique);
             obj_->name = name;
             next();
             header();
@@ -605,8 +608,11 @@ private:
     int findCallee(const std::string& name) {
         for (std::size_t i = 0; i < obj_->callees.size(); ++i)
             if (obj_->callees[i]->name == name) return static_cast<int>(i);
-        CompiledObjectPtr found = findObject(objects_, name);
-        if (found == nullptr) found = findObject(library_, name);
+        CompiledObjectPtr found;
+        if (auto it = objectIndex_.find(name); it != objectIndex_.end())
+            found = it->second;
+        else if (auto lib = libraryIndex_.find(name); lib != libraryIndex_.end())
+            found = lib->second;
         if (found == nullptr) return -1;
         obj_->callees.push_back(found);
         return static_cast<int>(obj_->callees.size()) - 1;
@@ -655,6 +661,10 @@ private:
     ObjectList& objects_;
     std::vector<CompileError>& errors_;
     const ObjectList& library_;
+    // Names of the objects compiled so far and of the library's, so that looking one up costs
+    // the same however many objects there are.
+    std::unordered_map<std::string, CompiledObjectPtr> objectIndex_;
+    std::unordered_map<std::string, CompiledObjectPtr> libraryIndex_;
     LexerState lex_;
     CompiledObject* obj_ = nullptr;
     std::vector<Symbol> symbols_;

@@ -122,7 +122,11 @@ expect "render timeout" 1 "object 'spin' did not finish" -- \
 expect "animate an object" 0 "wrote $tmp/grow.avi (3 frames, 32x24, 2/3 s each)" -- \
     "$lv" animate "$tmp/s.lv" ball --a T1 --rows "1;2;3" --size 32,24 -o "$tmp/grow.avi" \
     --frames "$tmp/grow.png"
-for k in 1 2 3; do [ -s "$tmp/grow$k.png" ] && pass || fail "frame $k of the object's film"; done
+for k in 1 2 3; do
+    head -c 4 "$tmp/grow$k.png" | grep -q PNG && pass || fail "frame $k of the film is a PNG"
+done
+expect "render png" 0 "wrote $tmp/ball.png" -- "$lv" render "$tmp/s.lv" ball --a 2 -o "$tmp/ball.png"
+head -c 4 "$tmp/ball.png" | grep -q PNG && pass || fail "render -o ball.png wrote a PNG"
 cp "$tmp/old.avi" "$tmp/precious.avi"
 cp "$tmp/old1.png" "$tmp/precious.png"
 expect "frames in a missing folder" 2 "folder $tmp/missing does not exist" -- \
@@ -165,7 +169,7 @@ set -m
 for sig in INT TERM; do
     rm -f "$tmp/sig.avi"
     "$lv" animate "$tmp/s.lv" ball --a T1 --rows "$(rows 400)" --size 64,48 \
-        --grid 12,12,12 -o "$tmp/sig.avi" --frames "$tmp/sig.bmp" > /dev/null 2>&1 &
+        --grid 12,12,12 --no-fit -o "$tmp/sig.avi" --frames "$tmp/sig.bmp" > /dev/null 2>&1 &
     pid=$!
     for _ in $(seq 200); do
         [ -n "$(find "$tmp" -name '.sig*')" ] && break

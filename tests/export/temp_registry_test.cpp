@@ -1,0 +1,77 @@
+#include "export/temp_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include <filesystem>
+#include <fstream>
+
+#include "export/replacing_file.h"
+#include "tests/support/scratch_dir.h"
+
+namespace lv::exporter {
+namespace {
+
+namespace fs = std::filesystem;
+
+int filesIn(const fs::path& folder) {
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++n;
+    return n;
+}
+
+TEST(TempRegistry, SweepRemovesRegisteredFilesAndForgottenOnesStay) {
+    test::ScratchDir dir;
+    const int before = registeredTemporaryCount();
+    std::ofstream(dir.file("a")) << "a";
+    std::ofstream(dir.file("b")) << "b";
+    int a = registerTemporary(dir.file("a"));
+    int b = registerTemporary(dir.file("b"));
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    forgetTemporary(b);
+    removeRegisteredTemporaries();
+    EXPECT_FALSE(fs::exists(dir.file("a")));
+    EXPECT_TRUE(fs::exists(dir.file("b")));
+    forgetTemporary(a);
+    EXPECT_EQ(registeredTemporaryCount(), before);
+}
+
+TEST(TempRegistry, TableGrowsPastOneChunkAndReusesSlots) {
+    std::vector<int> handles;
+    for (int i = 0; i < 3000; ++i) handles.push_back(registerTemporary("/nonexistent/x"));
+    EXPECT_EQ(std::count(handles.begin(), handles.end(), -1), 0);
+    EXPECT_EQ(std::set<int>(handles.begin(), handles.end()).size(), handles.size());
+    for (int h : handles) forgetTemporary(h);
+    int again = registerTemporary("/nonexistent/y");
+    EXPECT_LT(again, 3000);
+    forgetTemporary(again);
+}
+
+TEST(TempRegistry, ReplacingFileIsRegisteredOnlyWhileItsTemporaryExists) {
+    test::ScratchDir dir;
+    const int before = registeredTemporaryCount();
+    std::string error;
+    {
+        ReplacingFile file;
+        ASSERT_TRUE(file.open(dir.file("out.bin"), error)) << error;
+        ASSERT_TRUE(file.write("xyz", 3, error));
+        EXPECT_EQ(registeredTemporaryCount(), before + 1);
+        // A signal now would sweep the temporary away and leave the folder empty.
+        removeRegisteredTemporaries();
+        EXPECT_EQ(filesIn(dir.path()), 0);
+    }
+    EXPECT_EQ(registeredTemporaryCount(), before);
+    ReplacingFile file;
+    ASSERT_TRUE(file.open(dir.file("out.bin"), error));
+    ASSERT_TRUE(file.write("xyz", 3, error));
+    ASSERT_TRUE(file.commit(error)) << error;
+    EXPECT_EQ(registeredTemporaryCount(), before);
+    removeRegisteredTemporaries();
+    EXPECT_EQ(test::readText(dir.file("out.bin")), "xyz");
+}
+
+} // namespace
+} // namespace lv::exporter
