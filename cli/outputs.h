@@ -7,9 +7,10 @@
 namespace lv::cli {
 
 // Checks the output path given with flag before any work is done: its extension is one of
-// extensions (".bmp", ...; any letter case; not checked when extensions is empty), it is not a folder, its folder exists and can be
-// written, and it is not the same file as any of inputs (links followed). Prints the reason as
-// "lumovar COMMAND: FLAG PATH: ..." and returns kExitUsage on a refusal, kExitOk otherwise.
+// extensions (".bmp", ...; any letter case; not checked when extensions is empty), it is not a
+// folder, its folder exists and can be written, and it is not the same file as any of inputs
+// (links followed). Prints the reason as "lumovar COMMAND: FLAG PATH: ..." and returns
+// kExitUsage on a refusal, kExitOk otherwise.
 int checkOutputPath(const char* command, const char* flag, const std::string& path,
                     const std::vector<std::string>& extensions,
                     const std::vector<std::string>& inputs);

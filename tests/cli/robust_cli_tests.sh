@@ -125,7 +125,8 @@ expect "animate an object" 0 "wrote $tmp/grow.avi (3 frames, 32x24, 2/3 s each)"
 for k in 1 2 3; do
     head -c 4 "$tmp/grow$k.png" | grep -q PNG && pass || fail "frame $k of the film is a PNG"
 done
-expect "render png" 0 "wrote $tmp/ball.png" -- "$lv" render "$tmp/s.lv" ball --a 2 -o "$tmp/ball.png"
+expect "render png" 0 "wrote $tmp/ball.png" -- \
+    "$lv" render "$tmp/s.lv" ball --a 2 -o "$tmp/ball.png"
 head -c 4 "$tmp/ball.png" | grep -q PNG && pass || fail "render -o ball.png wrote a PNG"
 cp "$tmp/old.avi" "$tmp/precious.avi"
 cp "$tmp/old1.png" "$tmp/precious.png"
