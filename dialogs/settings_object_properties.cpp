@@ -102,10 +102,8 @@ std::optional<Refusal> ObjectPropertiesSession::applyBox(const PropertyFields& f
         return std::nullopt;
     }
     std::array<float, 6> v{};
-    for (int i = 0; i < 6; ++i)
-        if (auto refusal =
-                readLooseFloat(f.box[static_cast<std::size_t>(i)], i, v[static_cast<std::size_t>(i)]))
-            return refusal;
+    for (std::size_t i = 0; i < 6; ++i)
+        if (auto refusal = readLooseFloat(f.box[i], static_cast<int>(i), v[i])) return refusal;
     for (int axis = 0; axis < 3; ++axis)
         if (v[static_cast<std::size_t>(axis)] > v[static_cast<std::size_t>(axis + 3)])
             return stop(kBadBoxMessage, axis);

@@ -94,7 +94,8 @@ QWidget* ObjectPropertiesDialog::makeGridsPage() {
     auto* grid = new QGridLayout(page);
     const char* names[3] = {"Number of Grid lines for X:", "Number of Grid lines for Y:",
                             "Number of Grid lines for Z:"};
-    for (int i = 0; i < 3; ++i) grid_[static_cast<std::size_t>(i)] = addLabelledEdit(grid, i, 0, names[i]);
+    for (int i = 0; i < 3; ++i)
+        grid_[static_cast<std::size_t>(i)] = addLabelledEdit(grid, i, 0, names[i]);
     return page;
 }
 

@@ -238,7 +238,8 @@ private Q_SLOTS:
         d.field(1)->setText("2");
         fake.answers.push_back(ui::MsgResult::No);
         clickOk(d);
-        QCOMPARE(fake.lastText(), QString("Are the values below correct:\nEPS = 0.5;\nALPHA = 2.0?"));
+        QCOMPARE(fake.lastText(),
+                 QString("Are the values below correct:\nEPS = 0.5;\nALPHA = 2.0?"));
         QCOMPARE(fake.shown.back().icon, ui::MsgIcon::Question);
         QCOMPARE(fake.shown.back().buttons, ui::MsgButtons::YesNo);
         QVERIFY(d.isVisible());

@@ -93,7 +93,9 @@ private Q_SLOTS:
         std::vector<std::uint8_t> rgba = renderPicture(m, w, h);
         QCOMPARE(w, 64);
         QCOMPARE(h, 48);
-        auto pixel = [&](int x, int y) { return &rgba[(static_cast<std::size_t>(y) * 64 + x) * 4]; };
+        auto pixel = [&](int x, int y) {
+            return &rgba[(static_cast<std::size_t>(y) * 64 + x) * 4];
+        };
         // The corner shows the chosen background, the centre the red ball seen head on.
         QCOMPARE(int(pixel(1, 1)[0]), 20);
         QCOMPARE(int(pixel(1, 1)[1]), 40);

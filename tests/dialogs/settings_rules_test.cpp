@@ -104,7 +104,8 @@ private Q_SLOTS:
                                              "objects as having T1, T2 or T3 type, at first"));
         QCOMPARE(guard->icon, RefusalIcon::Information);
         QVERIFY(!timeVariablesGuard({false, true, false}));
-        QCOMPARE(timeVariableEnabled({false, true, false}), (std::array<bool, 3>{false, true, false}));
+        QCOMPARE(timeVariableEnabled({false, true, false}),
+                 (std::array<bool, 3>{false, true, false}));
 
         std::array<float, 3> t{};
         auto r = storeTimeVariables({"1", "2.5x", "3"}, t);
@@ -337,9 +338,8 @@ private Q_SLOTS:
             auto r = s.apply(f);
             QVERIFY(r);
             QCOMPARE(r->field, bad[0] == "1" ? 0 : bad[1] == "x" ? 1 : 2);
-            QCOMPARE(r->message, std::string(bad[2] == "5" ? "Grid lines amount must be greater than 2."
-                                                           : "Grid lines amount must not be "
-                                                             "greater than 1000."));
+            QCOMPARE(r->message, std::string(bad[2] == "5" ? kGridTooSmallMessage
+                                                           : kGridTooLargeMessage));
         }
         QCOMPARE(s.selectedCopy().grid, (std::array<int, 3>{1000, 3, 1000}));
 
