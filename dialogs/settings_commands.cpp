@@ -50,10 +50,19 @@ bool runRenderQuality(QWidget* parent, model::Model& model) {
 }
 
 bool runObjectProperties(QWidget* parent, ui::UiServices& ui, model::Model& model, int page) {
+    return runObjectProperties(parent, ui, model, page,
+                               [&model](const auto& edited, const model::ModelObject* selected) {
+                                   replaceModelObjects(model, edited, selected);
+                               });
+}
+
+bool runObjectProperties(QWidget* parent, ui::UiServices& ui, const model::Model& model, int page,
+                         const StoreObjects& store) {
     if (model.count() == 0) return false;
     ObjectPropertiesDialog dialog(ui, model, page, parent);
     if (dialog.exec() != QDialog::Accepted) return false;
-    dialog.session().finish(model);
+    const ObjectPropertiesSession& session = dialog.session();
+    store(session.copies(), &session.selectedCopy());
     return true;
 }
 

@@ -55,6 +55,12 @@ struct PropertyFields {
     std::string accuracy;
 };
 
+// Replaces model's objects by copies of edited, in order; the copy of selected (one of edited,
+// or null) becomes current.
+void replaceModelObjects(model::Model& model,
+                         const std::vector<std::unique_ptr<model::ModelObject>>& edited,
+                         const model::ModelObject* selected);
+
 class ObjectPropertiesSession {
 public:
     // Copies every object of model in model order; selects the model's current object (the
@@ -82,6 +88,8 @@ public:
     void finish(model::Model& model) const;
 
     bool alsoOther() const { return alsoOther_; }
+    // The edited copies in model order, for callers that store them themselves.
+    const std::vector<std::unique_ptr<model::ModelObject>>& copies() const { return copies_; }
 
 private:
     std::optional<Refusal> applyBox(const PropertyFields& fields, model::ModelObject& object);
