@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source tools/ensure-deps.sh
 lv_ensure_deps
+lv_ensure_comma_locale
 build=build-test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLV_WERROR=ON -DLV_SANITIZE=ON \
       -DLV_TESTS=ON >/dev/null

@@ -22,3 +22,12 @@ lv_ensure_deps() {
         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
             "${missing[@]}"
 }
+
+# Tests of number text under a comma decimal separator need a locale that has one. Compiles
+# de_DE.UTF-8 when it is missing; without the rights to do so those tests make their own or skip.
+lv_ensure_comma_locale() {
+    locale -a 2>/dev/null | grep -qix 'de_DE.utf8' && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo -n"
+    $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 2>/dev/null || true
+}
