@@ -336,6 +336,9 @@ void polygonize(const PolygonizeRequest& r) {
         if (r.slice_done) {
             r.slice_done(r.context, i);
         }
+        if (r.stop_requested && r.stop_requested()) {
+            return;
+        }
         z += dz;
     }
 }

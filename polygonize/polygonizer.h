@@ -13,6 +13,8 @@ using EmitPolygonFn = FunctionRef<void(const double* xs, const double* ys, const
                                        int count)>;
 // Progress: called with the request's context and the slice number 1..nz after each slice.
 using SliceDoneFn = FunctionRef<void(void* context, int slice)>;
+// Asked after each slice (after slice_done): true ends the run there.
+using StopRequestedFn = FunctionRef<bool()>;
 
 // One polygonizer run. The callables are referenced, not owned: they must outlive the run.
 struct PolygonizeRequest {
@@ -21,9 +23,10 @@ struct PolygonizeRequest {
     double zmin = 0.0, zmax = 0.0;
     int nx = 0, ny = 0, nz = 0; // cells per axis; an axis with n cells has n + 1 positions
     SampleFn sample;
-    EmitPolygonFn emit_polygon; // may be empty: polygons are then dropped
-    SliceDoneFn slice_done;     // may be empty
-    void* context = nullptr;    // handed back unchanged to slice_done only
+    EmitPolygonFn emit_polygon;     // may be empty: polygons are then dropped
+    SliceDoneFn slice_done;         // may be empty
+    StopRequestedFn stop_requested; // may be empty: the run then always goes to the end
+    void* context = nullptr;        // handed back unchanged to slice_done only
 };
 
 // Runs the whole grid, calling back synchronously on the calling thread: every grid point is

@@ -168,6 +168,22 @@ void readPixels(int width, int height, RgbaImage& out) {
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, out.pixels.data());
 }
 
+// The EGL context that was current on the calling thread before a headless draw (a window
+// system's context on a GUI thread, say), made current again afterwards.
+struct PreviousContext {
+    EGLDisplay display = eglGetCurrentDisplay();
+    EGLContext context = eglGetCurrentContext();
+    EGLSurface draw = eglGetCurrentSurface(EGL_DRAW);
+    EGLSurface read = eglGetCurrentSurface(EGL_READ);
+
+    void restore(const HeadlessGl& gl) const {
+        if (context != EGL_NO_CONTEXT && display != EGL_NO_DISPLAY)
+            eglMakeCurrent(display, draw, read, context);
+        else
+            eglMakeCurrent(gl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
+};
+
 } // namespace
 
 bool renderOffscreen(int width, int height, const std::function<void()>& draw, RgbaImage& out,
@@ -180,6 +196,7 @@ bool renderOffscreen(int width, int height, const std::function<void()>& draw, R
     std::lock_guard<std::mutex> lock(gMutex);
     HeadlessGl* gl = headless(error);
     if (!gl) return false;
+    PreviousContext previous;
     if (!eglMakeCurrent(gl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, gl->context)) {
         error = eglErrorText("eglMakeCurrent");
         return false;
@@ -192,7 +209,7 @@ bool renderOffscreen(int width, int height, const std::function<void()>& draw, R
         readPixels(width, height, out);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
-    eglMakeCurrent(gl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    previous.restore(*gl);
     return ok;
 }
 

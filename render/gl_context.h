@@ -28,7 +28,9 @@ constexpr int kMaxImageSide = 8192;
 // Draws into a width x height offscreen framebuffer (colour and depth) of the process-wide
 // headless context and reads the result into out. draw runs with the context current, the
 // framebuffer bound and the viewport set; it must leave the context current. Calls from several
-// threads are serialised. Returns false with error set (and out untouched) when the sizes are
+// threads are serialised. An EGL context current on the calling thread before the call (a
+// window's, on a GUI thread that uses EGL) is current again afterwards; a GLX context current on
+// the calling thread makes the call fail. Returns false with error set (and out untouched) when the sizes are
 // outside 1..kMaxImageSide or no EGL display, context or framebuffer can be had; the first
 // failure to set up the context is remembered and repeated without retrying.
 bool renderOffscreen(int width, int height, const std::function<void()>& draw, RgbaImage& out,

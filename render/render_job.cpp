@@ -29,6 +29,7 @@ int progressPercent(long long done, long long total) {
 
 bool renderSingleFrame(RenderWorker& worker, RenderJob& job, const model::Model& live) {
     if (!worker.isIdle() || !job.setModel(live)) return false;
+    job.clearStopRequest();
     return worker.start([&job] { job.render(false, {}); });
 }
 
@@ -70,8 +71,11 @@ bool RenderJob::createWindow(const WindowFactory& factory) {
 }
 
 void RenderJob::destroyWindow() {
-    if (scene_) scene_->reset();
-    scene_.reset();
+    {
+        std::lock_guard<std::mutex> lock(sceneMutex_);
+        if (scene_) scene_->reset();
+        scene_.reset();
+    }
     window_.reset();
     model_.reset();
     state_ = static_cast<int>(JobState::NotRendered);
@@ -102,12 +106,27 @@ void RenderJob::render(bool reusePosition, ScreenPoint position) {
     window_->place(size.width, size.height, reusePosition, position);
     busy_ = true;
     state_ = static_cast<int>(JobState::Rendering);
-    scene_->reset();
-    window_->show();
-    if (prepared) buildAndDraw();
+    bool stopped = false;
+    {
+        std::lock_guard<std::mutex> lock(sceneMutex_);
+        scene_->reset();
+        window_->show();
+        if (prepared) buildAndDraw();
+        stopped = stopRequested_.load();
+        if (stopped) scene_->reset();
+    }
+    if (stopped) {
+        window_->hide();
+        state_ = static_cast<int>(JobState::NotRendered);
+        busy_ = false;
+        model_->releaseFrame();
+        stopRequested_ = false;
+        return;
+    }
     state_ = static_cast<int>(JobState::Rendered);
     busy_ = false;
     model_->releaseFrame();
+    stopRequested_ = false;
     if (frameIndex_ <= 0)
         setCaption(title());
     else
@@ -119,7 +138,8 @@ void RenderJob::buildAndDraw() {
     buildSeconds_ = drawSeconds_ = 0.0;
     auto start = std::chrono::steady_clock::now();
     if (!scene_->create(*model_)) return;
-    bool built = scene_->build(*model_, [this] { addStep(); });
+    bool built = scene_->build(*model_, [this] { addStep(); },
+                               [this] { return stopRequested_.load(); });
     buildSeconds_ = secondsSince(start);
     if (!built) return;
     start = std::chrono::steady_clock::now();

@@ -52,8 +52,23 @@ public:
     // frame, place the window at the model's polygonization image size, build and draw the
     // scene, release the frame, caption "Polygonized Model" or "Frame: k of n". The job ends
     // Rendered even when the scene cannot be built or drawn. Without a model copy nothing
-    // happens and the job keeps its state. Makes a headless window when it has none.
+    // happens and the job keeps its state. Makes a headless window when it has none. The scene
+    // lock is held from the scene's reset to the end of the first draw. A stop request ends
+    // the build after the current slice: the scene is emptied, the window hidden, the job
+    // NotRendered, and no end caption is set.
     void render(bool reusePosition = false, ScreenPoint position = {});
+    // Asks a render in progress to stop after its current slice; any thread. The request is
+    // forgotten when a render ends and by clearStopRequest.
+    void requestStop() { stopRequested_.store(true); }
+    bool stopRequested() const { return stopRequested_.load(); }
+    // Forgets a stop request; called before a worker starts this job's render.
+    void clearStopRequest() { stopRequested_.store(false); }
+    // The lock of the scene: the worker holds it while it resets and builds the scene. Other
+    // threads only try it (and skip their drawing or turning when it is taken), so they never
+    // wait for a render.
+    std::unique_lock<std::mutex> tryLockScene() {
+        return std::unique_lock<std::mutex>(sceneMutex_, std::try_to_lock);
+    }
     // Shows the window, first moving its client area to position when reusePosition is set.
     void showAt(bool reusePosition, ScreenPoint position);
     // Replaces the model copy by a fresh deep copy of model. False (no copy held) when the copy
@@ -106,6 +121,8 @@ private:
     std::unique_ptr<SceneView> scene_;
     std::atomic<int> state_{static_cast<int>(JobState::NotRendered)};
     std::atomic<bool> busy_{false};
+    std::atomic<bool> stopRequested_{false};
+    std::mutex sceneMutex_;
     int stepsDone_ = 0;
     int totalSteps_ = 0;
     int lastPercent_ = -1;
@@ -122,8 +139,9 @@ inline constexpr const char* kRunRenderingRefused =
     "Run rendering is disallowed when the rendering proccess active";
 
 // "Render Frame": unless worker is busy (false, nothing changes; the caller shows
-// kRunRenderingRefused), job takes a fresh copy of live and worker starts rendering it at the
-// window's current place. False also when the copy or the thread cannot be made.
+// kRunRenderingRefused), job takes a fresh copy of live, forgets any old stop request, and
+// worker starts rendering it at the window's current place. False also when the copy or the
+// thread cannot be made.
 bool renderSingleFrame(RenderWorker& worker, RenderJob& job, const model::Model& live);
 
 // "Rendering N%" with N the integer percentage of done out of total (100 when total is not

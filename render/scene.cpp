@@ -189,11 +189,14 @@ bool SceneView::create(const model::Model& model) {
     cameraPosition_ = toVec(s.cameraPosition);
     cameraDirection_ = toVec(s.lookAt) - cameraPosition_;
     cameraUp_ = cross(cross(cameraDirection_, toVec(s.sky)), cameraDirection_);
+    initialModelFrame_ = modelFrame_;
+    initialCameraPosition_ = cameraPosition_;
     created_ = true;
     return true;
 }
 
-bool SceneView::build(model::Model& model, const std::function<void()>& sliceDone) {
+bool SceneView::build(model::Model& model, const std::function<void()>& sliceDone,
+                      const std::function<bool()>& stopRequested) {
     if (!created_ || !model.framePrepared() ||
         model.slots().size() != static_cast<std::size_t>(model.count()))
         return false;
@@ -214,6 +217,7 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
             auto slice = [&sliceDone](void*, int) {
                 if (sliceDone) sliceDone();
             };
+            auto stop = [&stopRequested] { return stopRequested && stopRequested(); };
             const model::BoundingBox& box = model::effectiveBox(object, model.settings);
             poly::PolygonizeRequest request;
             request.xmin = box.xmin, request.xmax = box.xmax;
@@ -223,8 +227,10 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
             request.sample = sample;
             request.emit_polygon = emit;
             request.slice_done = slice;
+            request.stop_requested = stop;
             request.context = this;
             poly::polygonize(request);
+            if (stop()) return false;
             finishMesh(mesh, quality_.gouraud);
             mesh.colour = {channelOf(object.polyColour.red), channelOf(object.polyColour.green),
                            channelOf(object.polyColour.blue)};
@@ -241,6 +247,11 @@ void SceneView::reset() {
     meshes_.clear();
     meshes_.shrink_to_fit();
     modelFrame_ = Mat4{};
+}
+
+void SceneView::resetView() {
+    modelFrame_ = initialModelFrame_;
+    cameraPosition_ = initialCameraPosition_;
 }
 
 Mat4 SceneView::viewMatrix() const {

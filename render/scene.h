@@ -76,9 +76,11 @@ public:
     bool create(const model::Model& model);
     // Polygonizes every object of model through its prepared frame (objects' own or the
     // default box, their grid counts) into one mesh each, calling sliceDone after every slice.
-    // False when the scene was not created, the frame is not prepared or memory ran out; the
-    // meshes made so far stay.
-    bool build(model::Model& model, const std::function<void()>& sliceDone);
+    // stopRequested (when given) is asked after every slice; true ends the build there.
+    // False when the scene was not created, the frame is not prepared, memory ran out or the
+    // build was stopped; the meshes made so far stay.
+    bool build(model::Model& model, const std::function<void()>& sliceDone,
+               const std::function<bool()>& stopRequested = {});
     // Forgets meshes and settings; not created afterwards.
     void reset();
     bool isCreated() const { return created_; }
@@ -101,6 +103,8 @@ public:
     // Mouse zoom for a vertical drag of dy pixels: moves the camera along the line to the model
     // frame's origin by 99 x dy / height, keeping its distance within 1..100.
     void zoomByMouse(int dy, int height);
+    // Puts the model frame and the camera back where create placed them.
+    void resetView();
 
 private:
     bool created_ = false;
@@ -110,6 +114,8 @@ private:
     Vec3 cameraPosition_;
     Vec3 cameraDirection_;
     Vec3 cameraUp_;
+    Mat4 initialModelFrame_;
+    Vec3 initialCameraPosition_;
     std::vector<ObjectMesh> meshes_;
 };
 

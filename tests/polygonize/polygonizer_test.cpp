@@ -293,6 +293,22 @@ TEST(Polygonizer, SliceDoneFollowsEverySliceEvenWhenEmpty) {
     EXPECT_EQ(samples, 4L * 5 * 8); // every grid point exactly once
 }
 
+TEST(Polygonizer, AStopRequestEndsTheRunAfterTheCurrentSlice) {
+    std::vector<int> slices;
+    auto sample = [](float, float, float) { return -1.0f; };
+    auto done = [&](void*, int slice) { slices.push_back(slice); };
+    auto stop = [&] { return slices.size() == 3; };
+    PolygonizeRequest r;
+    r.xmax = r.ymax = r.zmax = 1;
+    r.nx = r.ny = 2;
+    r.nz = 10;
+    r.sample = sample;
+    r.slice_done = done;
+    r.stop_requested = stop;
+    polygonize(r);
+    EXPECT_EQ(slices, (std::vector<int>{1, 2, 3}));
+}
+
 TEST(Polygonizer, GridPositionsAreAccumulatedAndCoverTheBox) {
     const double xmin = -1.3, xmax = 2.7, ymin = 0.1, ymax = 5.3, zmin = -0.2, zmax = 0.9;
     const int nx = 10, ny = 40, nz = 3;
