@@ -4,6 +4,7 @@
 
 #include <future>
 #include <mutex>
+#include <thread>
 
 #include "render/render_worker.h"
 #include "render/time_curve.h"
@@ -119,6 +120,68 @@ TEST(RenderJobCapture, CapturesA32BitBottomUpBitmapOfTheImageSize) {
     EXPECT_EQ(pixel(32, 6)[2], 0);
     EXPECT_EQ(pixel(32, 44)[2], 255); // background at the bottom
     EXPECT_EQ(pixel(32, 44)[1], 0);
+}
+
+TEST(RenderJobStop, AStopRequestEndsTheRenderAfterTheCurrentSlice) {
+    model::Model m;
+    addBall(m, "ball", 4).grid = {4, 4, 50};
+    RenderJob job(0, 0, 0, 0, true);
+    ASSERT_TRUE(job.setModel(m));
+    job.createWindow();
+    std::vector<std::string> captions;
+    job.setCaptionListener([&](const std::string& c) {
+        captions.push_back(c);
+        if (c == "Rendering 10%") job.requestStop(); // after the fifth slice
+    });
+    RenderWorker worker;
+    ASSERT_TRUE(renderSingleFrame(worker, job, m));
+    worker.wait();
+    EXPECT_TRUE(worker.isIdle());
+    EXPECT_EQ(job.stepsDone(), 5);
+    EXPECT_EQ(captions.back(), "Rendering 10%"); // no end caption
+    EXPECT_EQ(job.state(), JobState::NotRendered);
+    EXPECT_FALSE(job.isBusy());
+    EXPECT_FALSE(job.isVisible());
+    EXPECT_FALSE(job.scene()->isCreated());
+    EXPECT_TRUE(job.scene()->meshes().empty());
+    EXPECT_FALSE(job.modelCopy()->framePrepared());
+    EXPECT_FALSE(job.captureImage());
+
+    // The request is forgotten with the render: the next one goes to its end, and so does one
+    // started after a request that came while nothing ran.
+    job.setCaptionListener({});
+    job.requestStop();
+    ASSERT_TRUE(renderSingleFrame(worker, job, m));
+    worker.wait();
+    EXPECT_TRUE(job.isRendered());
+    EXPECT_EQ(job.stepsDone(), 50);
+    EXPECT_FALSE(job.stopRequested());
+}
+
+TEST(RenderJobStop, TheSceneLockIsHeldWhileTheSceneIsBuilt) {
+    model::Model m;
+    addBall(m, "ball", 4).grid = {4, 4, 10};
+    RenderJob job(0, 0, 0, 0, true);
+    ASSERT_TRUE(job.setModel(m));
+    job.createWindow();
+    auto lockIsFree = [&] {
+        bool owned = false;
+        std::thread other([&] { owned = job.tryLockScene().owns_lock(); });
+        other.join();
+        return owned;
+    };
+    int lockedDuringBuild = 0;
+    job.setCaptionListener([&](const std::string& c) {
+        // Progress comes from inside the build; the first and the end caption from outside.
+        bool free = lockIsFree();
+        if (c == "Rendering 0%" || c == "Polygonized Model")
+            EXPECT_TRUE(free) << c;
+        else if (!free)
+            ++lockedDuringBuild;
+    });
+    job.render();
+    EXPECT_EQ(lockedDuringBuild, 10);
+    EXPECT_TRUE(job.tryLockScene().owns_lock());
 }
 
 TEST(RenderWorkerTest, RefusesASecondStartWhileRunning) {

@@ -81,6 +81,7 @@ TEST(SceneMouse, HorizontalDragTurnsAboutUpAndZoomStaysWithinRange) {
     m.settings.cameraPosition = {0, 0, 10};
     SceneView scene;
     ASSERT_TRUE(scene.create(m));
+    const SceneView before = scene;
     scene.rotateByMouse(40, 10, 160, 120); // horizontal dominates: about the up vector only
     Vec3 front = transformPoint(scene.modelFrame(), {0, 0, 1});
     EXPECT_NEAR(front.y, 0.0, 1e-9);
@@ -90,6 +91,11 @@ TEST(SceneMouse, HorizontalDragTurnsAboutUpAndZoomStaysWithinRange) {
     EXPECT_NEAR(length(scene.cameraPosition()), 1.0, 1e-9);
     scene.zoomByMouse(100000, 120);
     EXPECT_NEAR(length(scene.cameraPosition()), 100.0, 1e-9);
+
+    // Reset View: the camera and the model frame as create left them.
+    scene.resetView();
+    EXPECT_NEAR(length(scene.cameraPosition() - before.cameraPosition()), 0.0, 1e-12);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(scene.modelFrame().m[i], before.modelFrame().m[i]);
 }
 
 TEST(SceneMesh, NormalsFaceEachPolygonsOwnSideWhateverTheWinding) {
