@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
@@ -21,6 +22,8 @@ namespace {
 // One wheel notch (120 eighths of a degree) zooms like a drag over a twentieth of the height.
 constexpr int kWheelNotch = 120;
 constexpr int kNotchesPerHeight = 20;
+// An arrow key turns like a drag over a 24th of the window (a quarter of a radian).
+constexpr int kKeySteps = 24;
 
 Qt::WindowFlags frameFlags(const RenderJob& job) {
     // Animation frames have no close box.
@@ -305,6 +308,27 @@ void FrameWidget::wheelEvent(QWheelEvent* event) {
     int dy = -event->angleDelta().y() * h / (kWheelNotch * kNotchesPerHeight);
     if (dy != 0) turnScene([&](SceneView& scene) { scene.zoomByMouse(dy, h); });
     event->accept();
+}
+
+void FrameWidget::keyPressEvent(QKeyEvent* event) {
+    int w = width(), h = height();
+    int dx = 0, dy = 0, zoom = 0;
+    switch (event->key()) {
+    case Qt::Key_Left: dx = -w / kKeySteps; break;
+    case Qt::Key_Right: dx = w / kKeySteps; break;
+    case Qt::Key_Up: dy = -h / kKeySteps; break;
+    case Qt::Key_Down: dy = h / kKeySteps; break;
+    case Qt::Key_PageUp: zoom = -h / kNotchesPerHeight; break;
+    case Qt::Key_PageDown: zoom = h / kNotchesPerHeight; break;
+    case Qt::Key_Home: resetView(); return;
+    case Qt::Key_Escape:
+        if (job_.isBusy()) job_.requestStop();
+        return;
+    default: QOpenGLWidget::keyPressEvent(event); return;
+    }
+    if (dx != 0 || dy != 0)
+        turnScene([&](SceneView& scene) { scene.rotateByMouse(dx, dy, w, h); });
+    if (zoom != 0) turnScene([&](SceneView& scene) { scene.zoomByMouse(zoom, h); });
 }
 
 } // namespace lv::render::gui

@@ -117,6 +117,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    // The keyboard does what the mouse does: arrows turn by a 24th of the window, Page Up and
+    // Page Down zoom like a wheel notch, Home resets the view, Escape stops a render.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     friend class QtFrameWindow;

@@ -302,6 +302,19 @@ void FrameWindowTest::dragsTurnAndZoomTheView() {
     // Reset View puts the camera back.
     w->resetView();
     QVERIFY(std::fabs(distanceToModel(scene) - start) < 1e-12);
+
+    // The keyboard: an arrow turns about the up vector by a 24th of the width's turn, Page Up
+    // comes closer, Home resets.
+    QTest::keyClick(w, Qt::Key_Right);
+    QVERIFY(render::length(rotationOf(scene.modelFrame(), up) - up) < 1e-9);
+    double angle = (160 / 24) / 160.0 * 6.28;
+    QVERIFY(std::fabs(render::dot(rotationOf(scene.modelFrame(), dir), dir) - std::cos(angle)) <
+            1e-9);
+    QTest::keyClick(w, Qt::Key_PageUp);
+    QVERIFY(distanceToModel(scene) < start - 1.0);
+    QTest::keyClick(w, Qt::Key_Home);
+    QVERIFY(std::fabs(distanceToModel(scene) - start) < 1e-12);
+    for (int i = 0; i < 16; ++i) QCOMPARE(scene.modelFrame().m[i], render::Mat4{}.m[i]);
 }
 
 void FrameWindowTest::zoomStaysWithinItsLimits() {
@@ -488,7 +501,7 @@ void FrameWindowTest::stoppedRenderLeavesTheJobNotRendered() {
 
     QElapsedTimer timer;
     timer.start();
-    job.requestStop();
+    QTest::keyClick(w, Qt::Key_Escape); // Escape in the frame window stops the render
     QTRY_VERIFY_WITH_TIMEOUT(worker.isIdle(), 5000);
     qint64 ms = timer.elapsed();
     qInfo("worker idle %lld ms after the stop request", static_cast<long long>(ms));
