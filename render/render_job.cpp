@@ -112,7 +112,7 @@ void RenderJob::render(bool reusePosition, ScreenPoint position) {
         scene_->reset();
         window_->show();
         if (prepared) buildAndDraw();
-        stopped = stopRequested_.load();
+        stopped = stopRequested();
         if (stopped) scene_->reset();
     }
     if (stopped) {
@@ -120,13 +120,13 @@ void RenderJob::render(bool reusePosition, ScreenPoint position) {
         state_ = static_cast<int>(JobState::NotRendered);
         busy_ = false;
         model_->releaseFrame();
-        stopRequested_ = false;
+        clearStopRequest();
         return;
     }
     state_ = static_cast<int>(JobState::Rendered);
     busy_ = false;
     model_->releaseFrame();
-    stopRequested_ = false;
+    clearStopRequest();
     if (frameIndex_ <= 0)
         setCaption(title());
     else
@@ -139,7 +139,7 @@ void RenderJob::buildAndDraw() {
     auto start = std::chrono::steady_clock::now();
     if (!scene_->create(*model_)) return;
     bool built = scene_->build(*model_, [this] { addStep(); },
-                               [this] { return stopRequested_.load(); });
+                               [this] { return stopRequested(); });
     buildSeconds_ = secondsSince(start);
     if (!built) return;
     start = std::chrono::steady_clock::now();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "export/packed_dib.h"
+#include "lang/stop_token.h"
 #include "model/model.h"
 #include "render/frame_window.h"
 #include "render/render_worker.h"
@@ -57,12 +58,13 @@ public:
     // the build after the current slice: the scene is emptied, the window hidden, the job
     // NotRendered, and no end caption is set.
     void render(bool reusePosition = false, ScreenPoint position = {});
-    // Asks a render in progress to stop after its current slice; any thread. The request is
-    // forgotten when a render ends and by clearStopRequest.
-    void requestStop() { stopRequested_.store(true); }
-    bool stopRequested() const { return stopRequested_.load(); }
-    // Forgets a stop request; called before a worker starts this job's render.
-    void clearStopRequest() { stopRequested_.store(false); }
+    // Asks a render in progress to stop; any thread. This raises the process-wide evaluation
+    // stop (lang/stop_token.h), so every evaluation fails at once and the build ends after the
+    // current slice. The request is lowered when a render ends and by clearStopRequest.
+    void requestStop() { lang::evaluationStop().requestStop(); }
+    bool stopRequested() const { return lang::evaluationStop().stopRequested(); }
+    // Lowers a stop request; called before a worker starts a render.
+    void clearStopRequest() { lang::evaluationStop().reset(); }
     // The lock of the scene: the worker holds it while it resets and builds the scene. Other
     // threads only try it (and skip their drawing or turning when it is taken), so they never
     // wait for a render.
@@ -121,7 +123,6 @@ private:
     std::unique_ptr<SceneView> scene_;
     std::atomic<int> state_{static_cast<int>(JobState::NotRendered)};
     std::atomic<bool> busy_{false};
-    std::atomic<bool> stopRequested_{false};
     std::mutex sceneMutex_;
     int stepsDone_ = 0;
     int totalSteps_ = 0;
