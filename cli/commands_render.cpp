@@ -127,6 +127,8 @@ std::vector<std::string> inputsOf(const ParsedArgs& args, const model::Model& m)
 struct Prepared {
     model::ModelFileContents contents;
     bool fit = false;
+    bool tighten = false; // FILE.lv OBJECT framed without --box: the box shrinks to the object
+    std::string emptyHint; // added to "nothing to draw" when the object's a values were not given
     double timeout = 0.0; // 0: none
 };
 
@@ -135,6 +137,7 @@ int prepare(const char* command, const ParsedArgs& args, bool film, Prepared& p)
     if (args.has("--fit") && args.has("--no-fit"))
         return commandUsageError(command, "give at most one of --fit and --no-fit");
     p.fit = args.has("--fit") || (oneObject && !args.has("--no-fit"));
+    p.tighten = p.fit && oneObject && !args.has("--box");
     std::string error;
     if (args.has("--timeout") && !parseTimeout(args.get("--timeout"), p.timeout, error))
         return commandUsageError(command, error);
@@ -150,6 +153,9 @@ int prepare(const char* command, const ParsedArgs& args, bool film, Prepared& p)
     if (oneObject) {
         if (int s = applyObjectFlags(command, args, m.object(0), film); s != kExitOk)
             return s;
+        if (!args.has("--a") && m.object(0).aBindings.count() > 0)
+            p.emptyHint = " (the a values of '" + m.object(0).name + "' are all 0: give them "
+                          "with --a)";
     }
     return applySize(command, args, m);
 }
@@ -168,6 +174,11 @@ int renderSingle(Prepared& p, const std::string& out) {
     if (p.fit) {
         FrameBounds bounds;
         renderFrame(m, 0, 0, 0, 0, false, &bounds, percentCaption(progress, "Framing: "));
+        if (p.tighten) {
+            tightenBox(m.object(0), m.settings, bounds);
+            bounds = {};
+            renderFrame(m, 0, 0, 0, 0, false, &bounds, percentCaption(progress, "Framing: "));
+        }
         fitCamera(m.settings, bounds);
     }
     FrameOutcome frame = renderFrame(m, 0, 0, 0, 0, true, nullptr, percentCaption(progress, ""));
@@ -175,8 +186,8 @@ int renderSingle(Prepared& p, const std::string& out) {
     if (timedOut()) return reportTimeout("render", frame.failedObject, p.timeout);
     if (reportFailures("render", frame, "no picture written")) return kExitUserError;
     if (frame.polygons == 0)
-        return userError("render", "nothing to draw: no object has a surface inside its box; "
-                                   "no picture written");
+        return userError("render", "nothing to draw: no object has a surface inside its box" +
+                                       p.emptyHint + "; no picture written");
     if (!frame.image) return userError("render", frame.drawError);
     StagedOutputs staged;
     std::string error;
@@ -221,6 +232,7 @@ int animate(Prepared& p, const FilmOutputs& outputs) {
             renderFrame(m, k, r.t1, r.t2, r.t3, false, &bounds,
                         percentCaption(progress, "Framing " + prefix(k)));
         }
+        if (p.tighten) tightenBox(m.object(0), m.settings, bounds);
         fitCamera(m.settings, bounds);
     }
     // Each frame is drawn when the film writer asks for it, written to its frame file, handed
@@ -243,7 +255,8 @@ int animate(Prepared& p, const FilmOutputs& outputs) {
             status = kExitUserError;
         } else if (frame.polygons == 0) {
             status = userError("animate", "nothing to draw in " + what + ": no object has a "
-                                          "surface inside its box; no film written");
+                                          "surface inside its box" + p.emptyHint +
+                                          "; no film written");
         } else if (!frame.image) {
             status = userError("animate", what + ": " + frame.drawError);
         } else if (!outputs.seriesBase.empty() &&
@@ -305,7 +318,9 @@ int runRender(int argc, char** argv) {
                    "Renders the single frame (at the time defaults) of a model file, or of a "
                    "model\nholding OBJECT alone with the defaults of a new object, without a "
                    "display.\nWith --fit the camera keeps the model's viewing direction and "
-                   "moves so that the\npolygonized objects fill the picture. A sample point "
+                   "moves so that the\npolygonized objects fill the picture; for FILE.lv OBJECT "
+                   "without --box the box\nalso shrinks to the object, so the grid resolves it "
+                   "finer. A sample point "
                    "whose evaluation fails, or\na picture with nothing in it, is an error: "
                    "nothing is written and the exit\nstatus is 1.",
                    kRenderFlags);

@@ -42,6 +42,8 @@ FrameBounds sceneBounds(const render::SceneView& scene, const model::ModelSettin
     render::Vec3 c = (lo + hi) * 0.5;
     double r2 = 0.0;
     forEachVertex([&](render::Vec3 p) { r2 = std::max(r2, render::dot(p - c, p - c)); });
+    bounds.min = {lo.x, lo.y, lo.z};
+    bounds.max = {hi.x, hi.y, hi.z};
     bounds.centre = {c.x, c.y, c.z};
     bounds.radius = std::sqrt(r2);
     return bounds;
@@ -55,12 +57,17 @@ void FrameBounds::merge(const FrameBounds& other) {
         *this = other;
         return;
     }
+    for (int k = 0; k < 3; ++k) {
+        min[k] = std::min(min[k], other.min[k]);
+        max[k] = std::max(max[k], other.max[k]);
+    }
     double d = std::sqrt((other.centre[0] - centre[0]) * (other.centre[0] - centre[0]) +
                          (other.centre[1] - centre[1]) * (other.centre[1] - centre[1]) +
                          (other.centre[2] - centre[2]) * (other.centre[2] - centre[2]));
     if (d + other.radius <= radius) return; // other lies inside
     if (d + radius <= other.radius) {       // this lies inside other
-        *this = other;
+        centre = other.centre;
+        radius = other.radius;
         return;
     }
     double r = (d + radius + other.radius) / 2;
@@ -133,5 +140,22 @@ void fitCamera(model::ModelSettings& settings, const FrameBounds& bounds) {
                                static_cast<float>(c[1] - d.y * distance),
                                static_cast<float>(c[2] - d.z * distance)};
 }
+
+void tightenBox(model::ModelObject& object, const model::ModelSettings& settings,
+                const FrameBounds& bounds) {
+    if (bounds.empty) return;
+    const model::BoundingBox& b = model::effectiveBox(object, settings);
+    const double lo[3] = {b.xmin, b.ymin, b.zmin}, hi[3] = {b.xmax, b.ymax, b.zmax};
+    float out[6];
+    for (int k = 0; k < 3; ++k) {
+        double cell = (hi[k] - lo[k]) / std::max(object.grid[static_cast<std::size_t>(k)], 1);
+        out[k] = static_cast<float>(std::max(lo[k], bounds.min[k] - cell));
+        out[k + 3] = static_cast<float>(std::min(hi[k], bounds.max[k] + cell));
+        if (!(out[k] < out[k + 3])) return; // degenerate: keep the box as it was
+    }
+    object.customBox = 1;
+    object.ownBox = {out[0], out[1], out[2], out[3], out[4], out[5]};
+}
+
 
 } // namespace lv::cli

@@ -11,15 +11,16 @@
 
 namespace lv::cli {
 
-// The space the polygonized objects of one or more frames take, in model coordinates: a sphere
-// holding every vertex. Each frame's sphere is centred on the box around its vertices; the
-// spheres of several frames merge into the smallest sphere holding them all.
+// The space the polygonized objects of one or more frames take, in model coordinates: the box
+// around every vertex and a sphere holding every vertex. Each frame's sphere is centred on its
+// box; the spheres of several frames merge into the smallest sphere holding them all.
 struct FrameBounds {
     bool empty = true;
+    std::array<double, 3> min{0.0, 0.0, 0.0}, max{0.0, 0.0, 0.0};
     std::array<double, 3> centre{0.0, 0.0, 0.0};
     double radius = 0.0;
 
-    // Grows the sphere to hold other too.
+    // Grows the box and the sphere to hold other too.
     void merge(const FrameBounds& other);
 };
 
@@ -44,5 +45,11 @@ FrameOutcome renderFrame(model::Model& m, int frameIndex, double t1, double t2, 
 // when they coincide) at the distance where the sphere of bounds' radius just fits the
 // picture's shorter side with a tenth to spare. Nothing changes for empty bounds.
 void fitCamera(model::ModelSettings& settings, const FrameBounds& bounds);
+
+// Shrinks object's box to bounds (of the object alone, untransformed) grown by one grid cell of
+// the box it was polygonized in on every side, within that box, so that the same grid resolves
+// the object finer. Nothing changes for empty bounds.
+void tightenBox(model::ModelObject& object, const model::ModelSettings& settings,
+                const FrameBounds& bounds);
 
 } // namespace lv::cli

@@ -43,6 +43,8 @@ expect "render failure count" 1 "17576 sample points failed; no picture written"
     "$lv" render "$tmp/s.lv" broken -o "$tmp/old.bmp"
 expect "render with nothing to draw" 1 "nothing to draw" -- \
     "$lv" render "$tmp/s.lv" nothing -o "$tmp/old.bmp"
+expect "nothing to draw names the missing a values" 1 "are all 0: give them with --a" -- \
+    "$lv" render "$tmp/s.lv" ball -o "$tmp/old.bmp"
 same "failed renders" "$tmp/old.bmp" "$tmp/precious"
 
 # Output names are checked before any work.
@@ -112,6 +114,12 @@ fit=$(coverage "$tmp/fit.bmp")
 nofit=$(coverage "$tmp/nofit.bmp")
 [ "$fit" -ge 30 ] && [ "$fit" -le 80 ] && [ "$nofit" -lt 10 ] && pass ||
     fail "fitted ball covers $fit% (want 30..80), unfitted $nofit% (want < 10)"
+# Framing also shrinks the box to the object, so the same grid resolves a small ball finer.
+polygons() { "$lv" render "$tmp/s.lv" ball --a 1.5 "$@" | sed -E 's/.*, ([0-9]+) polygons.*/\1/'; }
+fine=$(polygons -o "$tmp/small_fit.bmp")
+coarse=$(polygons -o "$tmp/small_nofit.bmp" --no-fit)
+[ "$fine" -gt $((10 * coarse)) ] && [ "$(coverage "$tmp/small_fit.bmp")" -ge 30 ] && pass ||
+    fail "small ball: $fine polygons fitted, $coarse unfitted, $(coverage "$tmp/small_fit.bmp")%"
 expect "render box and grid" 0 "wrote $tmp/boxed.bmp (40x30" -- "$lv" render "$tmp/s.lv" ball \
     --a 2 --box -3,-3,-3,3,3,3 --grid 9,9,9 --size 40,30 -o "$tmp/boxed.bmp"
 expect "render timeout" 1 "object 'spin' did not finish" -- \
