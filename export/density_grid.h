@@ -1,0 +1,72 @@
+#pragma once
+// An object's F sampled on a regular grid and turned into a 16-bit density volume that a stock
+// ray tracer draws as an isosurface: the grid, the clamp of F to a density that keeps its zero
+// crossing, a bound of the density's gradient, and the big-endian df3 file that holds it.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace lv::exporter {
+
+// A box divided into nx x ny x nz cells; each axis has cells + 1 sample points.
+struct SampleGrid {
+    double xmin = -1.0, ymin = -1.0, zmin = -1.0;
+    double xmax = 1.0, ymax = 1.0, zmax = 1.0;
+    int nx = 25, ny = 25, nz = 25;
+
+    int pointsX() const { return nx + 1; }
+    int pointsY() const { return ny + 1; }
+    int pointsZ() const { return nz + 1; }
+    std::size_t pointCount() const;
+    // Index of point (i, j, k): X fastest, then Y, then Z.
+    std::size_t index(int i, int j, int k) const;
+    // True for counts of at least 1, finite bounds with min < max on every axis, and at most
+    // 65535 points per axis (the df3 header's limit).
+    bool usable() const;
+};
+
+// The coordinates of the sample points along one axis: min, then repeated additions of the cell
+// size (max - min) / cells in double, exactly as the polygonizer steps, so both sample F at the
+// same floats.
+std::vector<double> gridPositions(double min, double max, int cells);
+
+// A sampler of F at (x, y, z); each thread gets its own from the factory.
+using Sampler = std::function<float(float x, float y, float z)>;
+using SamplerFactory = std::function<Sampler()>;
+
+// F at every point of grid in index order, the Z planes shared out among threads (at least 1)
+// that each sample through their own sampler. The values do not depend on the thread count.
+// Throws std::bad_alloc when the grid does not fit in memory.
+std::vector<float> sampleGrid(const SampleGrid& grid, const SamplerFactory& makeSampler,
+                              int threads);
+
+// The density values are 16-bit: F = 0 lies at the midpoint of 0..65535, which the ray tracer
+// reads as kDensityThreshold.
+constexpr double kDensityThreshold = 0.5;
+
+// The half-width R of the clamp: the largest |F| at any corner of a cell that the surface
+// crosses (corners both inside, F >= 0, and outside), so that in every such cell the density is
+// F scaled and its zero crossing stays where interpolating F puts it. Corner values above 64
+// times the median of the crossed cells' largest values (a failed evaluation's far-outside
+// value, say) are clamped instead of flattening every other cell. 1 when no cell is crossed.
+double densityRange(const std::vector<float>& values, const SampleGrid& grid);
+
+// The density of each F: 0.5 + 0.5 * clamp(F / range, -1, 1) in units of 1/65535, rounded away
+// from the midpoint so that F >= 0 (inside) gives 32768 or more and F < 0 (outside, NaN too)
+// 32767 or less. Monotone in F.
+std::vector<std::uint16_t> densityValues(const std::vector<float>& values, double range);
+
+// An upper bound of the gradient length of the trilinear interpolation of density / 65535, per
+// unit length of the grid's own space (the ray tracer's max_gradient). 0 for a constant density.
+double densityMaxGradient(const std::vector<std::uint16_t>& density, const SampleGrid& grid);
+
+// The df3 bytes: the three point counts as big-endian 16-bit numbers, then every density as a
+// big-endian 16-bit number in index order.
+std::string df3Bytes(const SampleGrid& grid, const std::vector<std::uint16_t>& density);
+
+// Writes df3Bytes to path through a temporary file; false with error set on failure.
+bool writeDf3File(const std::string& path, const SampleGrid& grid,
+                  const std::vector<std::uint16_t>& density, std::string& error);
+
+} // namespace lv::exporter
