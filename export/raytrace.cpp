@@ -1,0 +1,205 @@
+#include "export/raytrace.h"
+
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+
+#include "export/density_grid.h"
+#include "export/image_files.h"
+#include "export/povray_runner.h"
+#include "export/raytrace_scene.h"
+#include "export/replacing_file.h"
+
+namespace lv::exporter {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The folder the ray tracer works in: the kept folder, or a temporary one removed afterwards.
+class WorkFolder {
+public:
+    ~WorkFolder() {
+        std::error_code ec;
+        if (temporary_) fs::remove_all(path_, ec);
+    }
+
+    bool open(const std::string& keepDir, std::string& error) {
+        if (!keepDir.empty()) {
+            std::error_code ec;
+            fs::create_directories(keepDir, ec);
+            if (ec || !fs::is_directory(keepDir)) {
+                error = "cannot make the folder '" + keepDir + "': " +
+                        (ec ? ec.message() : std::string("not a folder"));
+                return false;
+            }
+            path_ = keepDir;
+            return true;
+        }
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                              "/lumovar-raytrace-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            error = "cannot make a temporary folder: " + std::string(std::strerror(errno));
+            return false;
+        }
+        path_ = pattern;
+        temporary_ = true;
+        return true;
+    }
+
+    std::string file(const std::string& name) const { return (fs::path(path_) / name).string(); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    bool temporary_ = false;
+};
+
+// Releases a prepared frame on every path.
+struct FrameGuard {
+    model::Model& model;
+    ~FrameGuard() { model.releaseFrame(); }
+};
+
+bool writeText(const std::string& path, const std::string& text, std::string& error) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) error = "cannot write '" + path + "'";
+    return static_cast<bool>(out);
+}
+
+// Copies the ray tracer's picture to output through a temporary file beside it.
+bool deliver(const std::string& picture, const std::string& output, std::string& error) {
+    std::ifstream in(picture, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!in.good() && !in.eof()) bytes.clear();
+    if (bytes.empty()) {
+        error = "POV-Ray wrote no picture";
+        return false;
+    }
+    ReplacingFile file;
+    return file.open(output, error) && file.write(bytes.data(), bytes.size(), error) &&
+           file.commit(error);
+}
+
+SampleGrid gridOf(const model::ModelObject& object, const model::ModelSettings& settings,
+                  int resolution) {
+    const model::BoundingBox& box = model::effectiveBox(object, settings);
+    SampleGrid grid;
+    grid.xmin = box.xmin, grid.ymin = box.ymin, grid.zmin = box.zmin;
+    grid.xmax = box.xmax, grid.ymax = box.ymax, grid.zmax = box.zmax;
+    grid.nx = resolution > 0 ? resolution : object.grid[0];
+    grid.ny = resolution > 0 ? resolution : object.grid[1];
+    grid.nz = resolution > 0 ? resolution : object.grid[2];
+    return grid;
+}
+
+// Samples object i of the prepared frame and writes its density; fills ray.
+bool densityOf(model::Model& model, int i, const RaytraceRequest& request,
+               const WorkFolder& folder, RayObject& ray, std::string& error) {
+    const model::ModelObject& object = model.object(i);
+    const model::EvalSlot& slot = model.slots()[static_cast<std::size_t>(i)];
+    SamplerFactory makeSampler = [&slot]() -> Sampler {
+        return [copy = slot](float x, float y, float z) mutable {
+            return model::evaluateAt(copy, x, y, z);
+        };
+    };
+    std::vector<float> values = sampleGrid(ray.grid, makeSampler, request.threads);
+    const double range = densityRange(values, ray.grid);
+    std::vector<std::uint16_t> density = densityValues(values, range);
+    values = {};
+    // The density is 0.5 + F / (2 range) where the surface is, so F's gradient scales by that.
+    ray.maxGradient = object.autoMaxGradient != 0
+                          ? densityMaxGradient(density, ray.grid) * 1.05 + 1e-6
+                          : object.maxGradient / (2.0 * range);
+    ray.densityFile = rayDensityFile(i);
+    return writeDf3File(folder.file(ray.densityFile), ray.grid, density, error);
+}
+
+void report(const RaytraceRequest& request, const std::string& step) {
+    if (request.progress) request.progress(step);
+}
+
+} // namespace
+
+std::string rayDensityFile(int i) { return "object" + std::to_string(i + 1) + ".df3"; }
+
+bool raytraceModel(model::Model& model, const RaytraceRequest& request, RaytraceResult& result,
+                   std::string& error) {
+    result = {};
+    result.width = request.width > 0 ? request.width : model.settings.rayImage.width;
+    result.height = request.height > 0 ? request.height : model.settings.rayImage.height;
+    if (result.width < 1 || result.height < 1) {
+        error = "the picture size " + std::to_string(result.width) + "x" +
+                std::to_string(result.height) + " is not positive";
+        return false;
+    }
+    const std::string program = findPovray(error);
+    if (program.empty()) return false;
+    WorkFolder folder;
+    if (!folder.open(request.keepDir, error)) return false;
+    if (model.prepareFrame(request.frameIndex, request.t1, request.t2, request.t3) == 0) {
+        error = "out of memory";
+        return false;
+    }
+    FrameGuard guard{model};
+    std::vector<RayObject> objects;
+    for (int i = 0; i < model.count(); ++i) {
+        const model::ModelObject& object = model.object(i);
+        RayObject ray;
+        ray.name = object.name;
+        ray.grid = gridOf(object, model.settings, request.resolution);
+        if (!ray.grid.usable()) {
+            result.warnings += "object '" + object.name + "' left out: its box is empty\n";
+            continue;
+        }
+        report(request, "Sampling " + object.name);
+        try {
+            if (!densityOf(model, i, request, folder, ray, error)) return false;
+        } catch (const std::bad_alloc&) {
+            error = "out of memory sampling object '" + object.name + "'";
+            return false;
+        }
+        ray.colour = object.rayColour;
+        ray.accuracy = object.accuracy > 0.0f ? object.accuracy : 1e-6f;
+        ray.transform = object.transform;
+        objects.push_back(std::move(ray));
+        result.kept.push_back(folder.file(objects.back().densityFile));
+    }
+    RayImageOptions options;
+    options.sceneFile = kRaySceneFile;
+    bool png = imageFormatFromPath(request.output) == ImageFormat::Png;
+    options.format = png ? RayImageFormat::Png : RayImageFormat::Bitmap;
+    options.outputFile = png ? "scene.png" : "scene.bmp";
+    options.width = result.width;
+    options.height = result.height;
+    options.antialias = model.settings.antialiasingOn != 0;
+    if (!writeText(folder.file(kRaySceneFile),
+                   rayScene(model.settings, result.width, result.height, objects), error) ||
+        !writeText(folder.file(kRayOptionsFile), rayOptions(options), error))
+        return false;
+    report(request, "Tracing");
+    std::error_code ec;
+    fs::remove(folder.file(options.outputFile), ec); // never deliver an earlier run's picture
+    if (!runPovray(program, folder.path(), kRayOptionsFile, kRayLogFile, error)) return false;
+    std::ifstream log(folder.file(kRayLogFile), std::ios::binary);
+    result.warnings += povrayWarningLines(
+        {std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()});
+    if (!deliver(folder.file(options.outputFile), request.output, error)) return false;
+    if (request.keepDir.empty()) {
+        result.kept.clear();
+    } else {
+        for (const char* name : {kRaySceneFile, kRayOptionsFile, kRayLogFile})
+            result.kept.push_back(folder.file(name));
+        result.kept.push_back(folder.file(options.outputFile));
+    }
+    return true;
+}
+
+} // namespace lv::exporter

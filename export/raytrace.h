@@ -1,0 +1,48 @@
+#pragma once
+// A ray-traced picture of one frame of a model, drawn by a stock POV-Ray: each object's F is
+// sampled over its box through the model's own evaluation, clamped into a density volume, and
+// the ray tracer draws the density's isosurface with the model's camera, light, background and
+// each object's ray-tracing colour, accuracy and maximum gradient.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+
+namespace lv::exporter {
+
+struct RaytraceRequest {
+    int frameIndex = 0;           // as prepareFrame: 0 uses the model's time defaults
+    float t1 = 0.0f, t2 = 0.0f, t3 = 0.0f;
+    int width = 0, height = 0;    // picture size; 0 takes the model's ray-tracing image size
+    int resolution = 0;           // cells per axis of every density; 0 takes each object's grid
+    int threads = 1;              // sampling threads
+    std::string output;           // the picture: PNG when it ends in ".png", else a bitmap
+    std::string keepDir;          // where the scene, options and densities stay; empty: nowhere
+    std::function<void(const std::string& step)> progress; // called before each step
+};
+
+struct RaytraceResult {
+    int width = 0, height = 0;     // of the picture written
+    std::string warnings;          // the ray tracer's warnings and objects left out, one a line
+    std::vector<std::string> kept; // the files left in keepDir
+};
+
+// The names of the files in the ray tracer's folder.
+constexpr const char* kRaySceneFile = "scene.pov";
+constexpr const char* kRayOptionsFile = "scene.ini";
+constexpr const char* kRayLogFile = "povray.log";
+// The density file of the object at 0-based index i: "object1.df3" for i = 0.
+std::string rayDensityFile(int i);
+
+// Prepares the request's frame of model, samples every object (its box as for polygonizing, the
+// request's or the object's cells; an object with an empty box is left out with a warning),
+// writes the densities, scene and options into keepDir or a temporary folder, runs the ray
+// tracer there (findPovray) and copies its picture to output through a temporary file. The
+// frame is released again and a temporary folder removed on every path. False, with error set
+// and output untouched, when the ray tracer is missing or fails (error then holds its own
+// messages), a file cannot be written, the size is not positive or memory runs out.
+bool raytraceModel(model::Model& model, const RaytraceRequest& request, RaytraceResult& result,
+                   std::string& error);
+
+} // namespace lv::exporter
