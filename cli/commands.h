@@ -17,5 +17,6 @@ int runScene(int argc, char** argv); // commands_model.cpp
 int runMesh(int argc, char** argv);  // commands_mesh.cpp
 int runRender(int argc, char** argv);  // commands_render.cpp
 int runAnimate(int argc, char** argv); // commands_render.cpp
+int runRaytrace(int argc, char** argv); // commands_raytrace.cpp
 
 } // namespace lv::cli

@@ -18,6 +18,7 @@ const Command kCommands[] = {
     {"scene", "print the ray-tracing scene text of a model", lv::cli::runScene},
     {"render", "render a model's single frame to a picture, headless", lv::cli::runRender},
     {"animate", "render every time-curve row and compile a film, headless", lv::cli::runAnimate},
+    {"raytrace", "ray-trace a model's frame with POV-Ray to a picture", lv::cli::runRaytrace},
 };
 
 void printHelp() {

@@ -1,0 +1,121 @@
+// lumovar raytrace: a ray-traced picture of one frame of a model, drawn by POV-Ray.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <thread>
+
+#include "cli/args.h"
+#include "cli/commands.h"
+#include "cli/model_args.h"
+#include "export/povray_runner.h"
+#include "export/raytrace.h"
+#include "render/gl_context.h"
+
+namespace lv::cli {
+
+namespace {
+
+constexpr const char* kCommand = "raytrace";
+constexpr int kMaxResolution = 1000;
+
+const std::vector<FlagSpec> kRaytraceFlags = {
+    {"-o", true, "OUT.png|OUT.bmp: the picture to write"},
+    {"--frame", true, "K: 0 = the time defaults (default), K >= 1 = row K of the time curve"},
+    {"--size", true, "W,H: picture size in pixels (default: the model's ray-tracing image size)"},
+    {"--resolution", true, "N: density cells per axis of every object (default: its grid)"},
+    {"--keep", true, "DIR: leave the scene, its options and the density files in DIR"},
+    {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
+};
+
+int userError(const std::string& message) {
+    std::fprintf(stderr, "lumovar %s: %s\n", kCommand, message.c_str());
+    return kExitUserError;
+}
+
+int usageError(const std::string& message) { return commandUsageError(kCommand, message); }
+
+// A whole number of at most 9 digits.
+bool parseCount(const std::string& text, int& value) {
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return false;
+    value = std::stoi(text);
+    return true;
+}
+
+// Reads --frame, --size and --resolution into request.
+int readOptions(const ParsedArgs& args, const model::ModelFileContents& contents,
+                exporter::RaytraceRequest& request) {
+    if (args.has("--frame") && !parseCount(args.get("--frame"), request.frameIndex))
+        return usageError("--frame must be a whole number from 0");
+    const int rows = static_cast<int>(contents.timeRows.size());
+    if (request.frameIndex > rows)
+        return usageError("--frame " + std::to_string(request.frameIndex) + " is beyond the " +
+                          std::to_string(rows) + " rows of the time curve");
+    if (request.frameIndex >= 1) {
+        const model::TimeRow& row =
+            contents.timeRows[static_cast<std::size_t>(request.frameIndex - 1)];
+        request.t1 = row.t1, request.t2 = row.t2, request.t3 = row.t3;
+    }
+    const model::ImageSize& own = contents.model.settings.rayImage;
+    request.width = own.width, request.height = own.height;
+    if (args.has("--size")) {
+        std::vector<int> size;
+        std::string error;
+        if (!parseIntList(args.get("--size"), size, error) || size.size() != 2)
+            return usageError("--size must be W,H");
+        request.width = size[0], request.height = size[1];
+    }
+    if (request.width < 1 || request.height < 1 || request.width > render::kMaxImageSide ||
+        request.height > render::kMaxImageSide)
+        return usageError("picture size " + std::to_string(request.width) + "x" +
+                          std::to_string(request.height) + " is outside 1.." +
+                          std::to_string(render::kMaxImageSide));
+    if (args.has("--resolution") &&
+        (!parseCount(args.get("--resolution"), request.resolution) || request.resolution < 1 ||
+         request.resolution > kMaxResolution))
+        return usageError("--resolution must be a whole number from 1 to " +
+                          std::to_string(kMaxResolution));
+    return kExitOk;
+}
+
+} // namespace
+
+int runRaytrace(int argc, char** argv) {
+    std::string error;
+    auto args = parseArgs(argc, argv, 1, kRaytraceFlags, error);
+    if (!args) return usageError(error);
+    if (args->help) {
+        printUsage("lumovar raytrace MODEL.lvm -o OUT.png [--frame K] [--size W,H] "
+                   "[--resolution N] [--keep DIR]\n"
+                   "       lumovar raytrace FILE.lv OBJECT -o OUT.png [--size W,H] "
+                   "[--resolution N] [--keep DIR] [--lib LIB.lv]\n\n"
+                   "Ray-traces one frame with POV-Ray (the Debian package povray): each object "
+                   "is sampled\nover its box into a density volume that POV-Ray draws as an "
+                   "isosurface. The environment\nvariable LUMOVAR_POVRAY names another POV-Ray "
+                   "program.",
+                   kRaytraceFlags);
+        return kExitOk;
+    }
+    if (!args->has("-o")) return usageError("-o OUT.png is required");
+    model::ModelFileContents contents;
+    if (int s = loadModelArgs(kCommand, args->positionals, args->get("--lib"), contents);
+        s != kExitOk)
+        return s;
+    exporter::RaytraceRequest request;
+    if (int s = readOptions(*args, contents, request); s != kExitOk) return s;
+    if (contents.model.count() == 0)
+        return userError("Model must contain at least one object to render");
+    request.output = args->get("-o");
+    request.keepDir = args->get("--keep");
+    request.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    exporter::RaytraceResult result;
+    bool done = exporter::raytraceModel(contents.model, request, result, error);
+    if (!result.warnings.empty()) std::fprintf(stderr, "%s", result.warnings.c_str());
+    if (!done) return userError(error);
+    std::printf("wrote %s (%dx%d)\n", request.output.c_str(), result.width, result.height);
+    for (const std::string& kept : result.kept) std::printf("kept %s\n", kept.c_str());
+    return kExitOk;
+}
+
+} // namespace lv::cli

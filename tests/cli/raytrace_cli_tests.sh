@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Drives lumovar raytrace: its refusals, a missing or failing POV-Ray (exit 1, no picture left
+# behind), and a real picture and kept scene when POV-Ray is installed.
+# usage: raytrace_cli_tests.sh LUMOVAR SOURCE_DIR
+set -u
+lv="$1"
+src="$2"
+source "$(dirname "$0")/cli_test_lib.sh"
+export TMPDIR="$tmp/scratch"
+mkdir -p "$TMPDIR"
+
+printf 'ball(x[3], a[0]) { ball = 16 - x[1]^2 - x[2]^2 - x[3]^2; }\n' > "$tmp/ball.lv"
+
+# model NAME CAMERA_POSITION: a model file holding the ball, seen from CAMERA_POSITION.
+model() {
+    cat > "$tmp/$1.lvm" <<LVM
+{"format": "lumovar-model", "version": 1, "eps": 1e-06, "alpha": 0.0,
+ "settings": {"defaultBox": [-10, -10, -10, 10, 10, 10], "timeDefaults": [0, 0, 0],
+  "camera": {"position": [$2], "lookAt": [0, 0, 0], "sky": [0, 1, 0]},
+  "rayImageSize": [48, 36], "rayBackground": [255, 255, 255],
+  "polyImageSize": [80, 60], "polyBackground": [255, 255, 255],
+  "surfaceKind": 2, "flatShading": 1, "lighting": 1, "dithering": 0, "antialiasing": 0},
+ "timeCurve": [[1, 0, 0], [2, 0, 0]],
+ "objects": [{"name": "ball", "source": "ball.lv", "function": "ball",
+   "x": [{"kind": "X", "value": 0}, {"kind": "Y", "value": 0}, {"kind": "Z", "value": 0}],
+   "a": [], "transform": {"translate": [0, 0, 0], "rotate": [0, 0, 0], "scale": [1, 1, 1]},
+   "customBox": 0, "box": [-10, -10, -10, 10, 10, 10], "grid": [10, 10, 10],
+   "polyColour": [0, 255, 0], "rayColour": [0, 255, 0], "autoMaxGradient": 1,
+   "maxGradient": 10.0, "accuracy": 0.001}]}
+LVM
+}
+model ball 10,10,10
+model blind 0,0,0
+
+# no_picture NAME: the refused or failed command left no picture and no temporary folder.
+no_picture() {
+    if [ -e "$tmp/out.png" ] || [ -n "$(ls -A "$TMPDIR")" ]; then
+        fail "$1 left files behind: $(ls "$tmp/out.png" "$TMPDIR" 2>&1 | tr '\n' ' ')"
+    else
+        pass
+    fi
+}
+
+expect "raytrace help" 0 "LUMOVAR_POVRAY" -- "$lv" raytrace --help
+expect "raytrace needs -o" 2 "-o OUT.png is required" -- "$lv" raytrace "$tmp/ball.lvm"
+expect "raytrace bad size" 2 "--size must be W,H" -- \
+    "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png" --size 10
+expect "raytrace huge size" 2 "outside 1..8192" -- \
+    "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png" --size 9000,10
+expect "raytrace resolution" 2 "--resolution must be a whole number from 1 to 1000" -- \
+    "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png" --resolution 0
+expect "raytrace frame beyond the curve" 2 "--frame 3 is beyond the 2 rows" -- \
+    "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png" --frame 3
+expect "raytrace unknown object" 2 "no object named 'cube'" -- \
+    "$lv" raytrace "$tmp/ball.lv" cube -o "$tmp/out.png"
+no_picture "usage errors"
+
+expect "raytrace without povray on PATH" 1 \
+    "povray was not found on PATH; install the Debian package povray" -- \
+    env -u LUMOVAR_POVRAY PATH="$tmp" "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png"
+no_picture "a missing povray"
+expect "raytrace with a missing LUMOVAR_POVRAY" 1 \
+    "LUMOVAR_POVRAY names '$tmp/none', which is not an executable program" -- \
+    env LUMOVAR_POVRAY="$tmp/none" "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png"
+no_picture "a missing LUMOVAR_POVRAY"
+
+if ! command -v povray > /dev/null; then
+    echo "SKIP runs of POV-Ray: povray is not installed"
+    finish "raytrace cli tests"
+fi
+
+expect "raytrace failing scene" 1 "Parse Error: Camera location and look_at point must be" -- \
+    "$lv" raytrace "$tmp/blind.lvm" -o "$tmp/out.png"
+no_picture "a failing scene"
+expect "raytrace failing scene says so" 1 "lumovar raytrace: POV-Ray failed (exit status" -- \
+    "$lv" raytrace "$tmp/blind.lvm" -o "$tmp/out.png"
+
+expect "raytrace model" 0 "wrote $tmp/ball.png (48x36)" -- \
+    "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/ball.png" --frame 2
+[ "$(head -c 4 "$tmp/ball.png" | tail -c 3)" = "PNG" ] && pass || fail "picture is a PNG"
+expect "raytrace object kept" 0 "kept $tmp/kept/scene.pov" -- \
+    "$lv" raytrace "$tmp/ball.lv" BALL -o "$tmp/ball.bmp" --size 32,24 --resolution 4 \
+    --keep "$tmp/kept"
+[ "$(head -c 2 "$tmp/ball.bmp")" = "BM" ] && pass || fail "picture is a bitmap"
+[ "$(stat -c %s "$tmp/kept/object1.df3")" -eq $((6 + 5 * 5 * 5 * 2)) ] && pass ||
+    fail "kept density of 5 points per axis"
+[ -z "$(ls -A "$TMPDIR")" ] && pass || fail "temporary folders left: $(ls "$TMPDIR")"
+
+finish "raytrace cli tests"
