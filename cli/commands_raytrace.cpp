@@ -7,6 +7,7 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/model_args.h"
+#include "cli/outputs.h"
 #include "export/povray_runner.h"
 #include "export/raytrace.h"
 #include "render/gl_context.h"
@@ -19,7 +20,7 @@ constexpr const char* kCommand = "raytrace";
 constexpr int kMaxResolution = 1000;
 
 const std::vector<FlagSpec> kRaytraceFlags = {
-    {"-o", true, "OUT.png|OUT.bmp: the picture to write"},
+    {"-o", true, "OUT.png|OUT.bmp: the picture to write (PNG or bitmap by its extension)"},
     {"--frame", true, "K: 0 = the time defaults (default), K >= 1 = row K of the time curve"},
     {"--size", true, "W,H: picture size in pixels (default: the model's ray-tracing image size)"},
     {"--resolution", true, "N: density cells per axis of every object (default: its grid)"},
@@ -107,11 +108,20 @@ int runRaytrace(int argc, char** argv) {
     if (contents.model.count() == 0)
         return userError("Model must contain at least one object to render");
     request.output = args->get("-o");
+    std::vector<std::string> inputs = args->positionals;
+    inputs.push_back(args->get("--lib"));
+    for (int i = 0; i < contents.model.count(); ++i)
+        inputs.push_back(contents.model.object(i).sourcePath);
+    if (int s = checkOutputPath(kCommand, "-o", request.output, {".png", ".bmp"}, inputs);
+        s != kExitOk)
+        return s;
+    request.refuseFailures = true; // as render: a failed sample point draws no picture
     request.keepDir = args->get("--keep");
     request.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     exporter::RaytraceResult result;
     bool done = exporter::raytraceModel(contents.model, request, result, error);
     if (!result.warnings.empty()) std::fprintf(stderr, "%s", result.warnings.c_str());
+    if (!done && result.failures > 0) std::fprintf(stderr, "%s\n", result.firstFailure.c_str());
     if (!done) return userError(error);
     std::printf("wrote %s (%dx%d)\n", request.output.c_str(), result.width, result.height);
     for (const std::string& kept : result.kept) std::printf("kept %s\n", kept.c_str());

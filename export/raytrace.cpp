@@ -3,9 +3,11 @@
 #include <stdlib.h>
 
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <new>
 
 #include "export/density_grid.h"
@@ -13,6 +15,7 @@
 #include "export/povray_runner.h"
 #include "export/raytrace_scene.h"
 #include "export/replacing_file.h"
+#include "export/temp_registry.h"
 
 namespace lv::exporter {
 
@@ -20,12 +23,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The folder the ray tracer works in: the kept folder, or a temporary one removed afterwards.
+// The folder the ray tracer works in: the kept folder, or a temporary one removed afterwards
+// and, with every file it holds, on a terminating signal.
 class WorkFolder {
 public:
+    WorkFolder() = default;
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
     ~WorkFolder() {
+        if (!temporary_) return;
         std::error_code ec;
-        if (temporary_) fs::remove_all(path_, ec);
+        fs::remove_all(path_, ec);
+        for (int handle : registrations_) forgetTemporary(handle);
     }
 
     bool open(const std::string& keepDir, std::string& error) {
@@ -49,6 +58,13 @@ public:
         }
         path_ = pattern;
         temporary_ = true;
+        registrations_.push_back(registerTemporary(path_));
+        return true;
+    }
+
+    // Records name, a file about to be made in a temporary folder, for removal on a signal.
+    bool track(const std::string& name) {
+        if (temporary_) registrations_.push_back(registerTemporary(file(name)));
         return true;
     }
 
@@ -58,6 +74,7 @@ public:
 private:
     std::string path_;
     bool temporary_ = false;
+    std::vector<int> registrations_;
 };
 
 // Releases a prepared frame on every path.
@@ -100,17 +117,35 @@ SampleGrid gridOf(const model::ModelObject& object, const model::ModelSettings& 
     return grid;
 }
 
-// Samples object i of the prepared frame and writes its density; fills ray.
+// "FILE:LINE:COLUMN: error: MESSAGE" of a failure in object o's code or in an object it calls.
+std::string failureText(const model::ModelObject& o, const lang::RuntimeError& e) {
+    std::string text = o.sourcePath + ":" + std::to_string(e.line) + ":" +
+                       std::to_string(e.column) + ": error: " + e.message;
+    if (e.object != nullptr && e.object != o.compiled.get())
+        text += " (in object '" + e.object->name + "', called by '" + o.name + "')";
+    return text;
+}
+
+// Samples object i of the prepared frame, each thread through its own copy of the object's
+// slot, and writes its density; fills ray and counts the failed sample points in result.
 bool densityOf(model::Model& model, int i, const RaytraceRequest& request,
-               const WorkFolder& folder, RayObject& ray, std::string& error) {
+               WorkFolder& folder, RayObject& ray, RaytraceResult& result,
+               std::string& error) {
     const model::ModelObject& object = model.object(i);
     const model::EvalSlot& slot = model.slots()[static_cast<std::size_t>(i)];
-    SamplerFactory makeSampler = [&slot]() -> Sampler {
-        return [copy = slot](float x, float y, float z) mutable {
-            return model::evaluateAt(copy, x, y, z);
-        };
+    std::deque<model::EvalSlot> copies;
+    std::mutex copiesLock;
+    SamplerFactory makeSampler = [&]() -> Sampler {
+        std::lock_guard<std::mutex> hold(copiesLock);
+        model::EvalSlot* copy = &copies.emplace_back(slot);
+        return [copy](float x, float y, float z) { return model::evaluateAt(*copy, x, y, z); };
     };
     std::vector<float> values = sampleGrid(ray.grid, makeSampler, request.threads);
+    for (const model::EvalSlot& copy : copies) {
+        if (copy.failures > 0 && result.failures == 0)
+            result.firstFailure = failureText(object, copy.firstError);
+        result.failures += copy.failures;
+    }
     const double range = densityRange(values, ray.grid);
     std::vector<std::uint16_t> density = densityValues(values, range);
     values = {};
@@ -119,7 +154,8 @@ bool densityOf(model::Model& model, int i, const RaytraceRequest& request,
                           ? densityMaxGradient(density, ray.grid) * 1.05 + 1e-6
                           : object.maxGradient / (2.0 * range);
     ray.densityFile = rayDensityFile(i);
-    return writeDf3File(folder.file(ray.densityFile), ray.grid, density, error);
+    return folder.track(ray.densityFile) &&
+           writeDf3File(folder.file(ray.densityFile), ray.grid, density, error);
 }
 
 void report(const RaytraceRequest& request, const std::string& step) {
@@ -161,7 +197,7 @@ bool raytraceModel(model::Model& model, const RaytraceRequest& request, Raytrace
         }
         report(request, "Sampling " + object.name);
         try {
-            if (!densityOf(model, i, request, folder, ray, error)) return false;
+            if (!densityOf(model, i, request, folder, ray, result, error)) return false;
         } catch (const std::bad_alloc&) {
             error = "out of memory sampling object '" + object.name + "'";
             return false;
@@ -172,6 +208,14 @@ bool raytraceModel(model::Model& model, const RaytraceRequest& request, Raytrace
         objects.push_back(std::move(ray));
         result.kept.push_back(folder.file(objects.back().densityFile));
     }
+    if (result.failures > 0) {
+        const std::string counted = std::to_string(result.failures) + " sample points failed";
+        if (request.refuseFailures) {
+            error = counted + "; no picture written";
+            return false;
+        }
+        result.warnings += result.firstFailure + "\n" + counted + "\n";
+    }
     RayImageOptions options;
     options.sceneFile = kRaySceneFile;
     bool png = imageFormatFromPath(request.output) == ImageFormat::Png;
@@ -180,6 +224,9 @@ bool raytraceModel(model::Model& model, const RaytraceRequest& request, Raytrace
     options.width = result.width;
     options.height = result.height;
     options.antialias = model.settings.antialiasingOn != 0;
+    for (const std::string& name : {std::string(kRaySceneFile), std::string(kRayOptionsFile),
+                                    std::string(kRayLogFile), options.outputFile})
+        folder.track(name);
     if (!writeText(folder.file(kRaySceneFile),
                    rayScene(model.settings, result.width, result.height, objects), error) ||
         !writeText(folder.file(kRayOptionsFile), rayOptions(options), error))

@@ -19,6 +19,7 @@ struct RaytraceRequest {
     int threads = 1;              // sampling threads
     std::string output;           // the picture: PNG when it ends in ".png", else a bitmap
     std::string keepDir;          // where the scene, options and densities stay; empty: nowhere
+    bool refuseFailures = false;  // fail when a sample point's evaluation failed
     std::function<void(const std::string& step)> progress; // called before each step
 };
 
@@ -26,6 +27,8 @@ struct RaytraceResult {
     int width = 0, height = 0;     // of the picture written
     std::string warnings;          // the ray tracer's warnings and objects left out, one a line
     std::vector<std::string> kept; // the files left in keepDir
+    long long failures = 0;        // sample points whose evaluation failed
+    std::string firstFailure;      // the first as FILE:LINE:COLUMN: error: MESSAGE
 };
 
 // The names of the files in the ray tracer's folder.
@@ -41,7 +44,9 @@ std::string rayDensityFile(int i);
 // tracer there (findPovray) and copies its picture to output through a temporary file. The
 // frame is released again and a temporary folder removed on every path. False, with error set
 // and output untouched, when the ray tracer is missing or fails (error then holds its own
-// messages), a file cannot be written, the size is not positive or memory runs out.
+// messages), a file cannot be written, the size is not positive or memory runs out, or when
+// a sample point failed and refuseFailures is set (error then gives their count, and the result
+// the first). Failures are otherwise reported among the warnings.
 bool raytraceModel(model::Model& model, const RaytraceRequest& request, RaytraceResult& result,
                    std::string& error);
 

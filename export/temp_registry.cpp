@@ -68,12 +68,15 @@ void forgetTemporary(int handle) {
 }
 
 void removeRegisteredTemporaries() {
-    for (auto& c : chunks) {
-        Chunk* chunk = c.load();
-        if (chunk == nullptr) continue;
-        for (auto& s : chunk->slots)
-            if (const char* path = s.load()) ::unlink(path);
-    }
+    // A second sweep removes the registered folders whose files the first one removed.
+    for (int sweep = 0; sweep < 2; ++sweep)
+        for (auto& c : chunks) {
+            Chunk* chunk = c.load();
+            if (chunk == nullptr) continue;
+            for (auto& s : chunk->slots)
+                if (const char* path = s.load())
+                    if (::unlink(path) != 0) ::rmdir(path);
+        }
 }
 
 int registeredTemporaryCount() {

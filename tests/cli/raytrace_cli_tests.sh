@@ -10,6 +10,7 @@ export TMPDIR="$tmp/scratch"
 mkdir -p "$TMPDIR"
 
 printf 'ball(x[3], a[0]) { ball = 16 - x[1]^2 - x[2]^2 - x[3]^2; }\n' > "$tmp/ball.lv"
+printf 'cut(x[3], a[0]) {\n  cut = 16 - x[1]^2 - x[2]^2 - x[3]^2 + 0 / x[1];\n}\n' > "$tmp/cut.lv"
 
 # model NAME CAMERA_POSITION: a model file holding the ball, seen from CAMERA_POSITION.
 model() {
@@ -53,6 +54,8 @@ expect "raytrace frame beyond the curve" 2 "--frame 3 is beyond the 2 rows" -- \
     "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png" --frame 3
 expect "raytrace unknown object" 2 "no object named 'cube'" -- \
     "$lv" raytrace "$tmp/ball.lv" cube -o "$tmp/out.png"
+expect "raytrace picture format" 2 "-o $tmp/out.jpg" -- \
+    "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.jpg"
 no_picture "usage errors"
 
 expect "raytrace without povray on PATH" 1 \
@@ -85,5 +88,18 @@ expect "raytrace object kept" 0 "kept $tmp/kept/scene.pov" -- \
 [ "$(stat -c %s "$tmp/kept/object1.df3")" -eq $((6 + 5 * 5 * 5 * 2)) ] && pass ||
     fail "kept density of 5 points per axis"
 [ -z "$(ls -A "$TMPDIR")" ] && pass || fail "temporary folders left: $(ls "$TMPDIR")"
+
+expect "raytrace failed sample points" 1 \
+    "$tmp/cut.lv:2:43: error: Division by zero"$'\n'"lumovar raytrace: 441 sample points failed; no picture written" -- \
+    "$lv" raytrace "$tmp/cut.lv" cut -o "$tmp/out.png" --resolution 20
+no_picture "failed sample points"
+
+# Terminated while sampling, it leaves neither picture nor temporary folder.
+"$lv" raytrace "$tmp/ball.lv" ball -o "$tmp/out.png" --resolution 400 > /dev/null 2>&1 &
+sleep 1
+kill -TERM $!
+wait $!
+[ $? -eq $((128 + 15)) ] && pass || fail "terminated raytrace ends with SIGTERM's status"
+no_picture "a terminated raytrace"
 
 finish "raytrace cli tests"

@@ -57,12 +57,13 @@ public:
     }
 };
 
-// A ball of radius 4 at the origin in the default box, red on blue.
-model::Model ballModel() {
+// A ball of radius 4 at the origin in the default box, red on blue. text may give another
+// ball(x[3], a[1]).
+model::Model ballModel(
+    const char* text = "ball(x[3], a[1]) { ball = a[1]^2 - x[1]^2 - x[2]^2 - x[3]^2; }") {
     lang::ObjectList objects;
     std::vector<lang::CompileError> errors;
-    lang::compileProgram("ball(x[3], a[1]) { ball = a[1]^2 - x[1]^2 - x[2]^2 - x[3]^2; }",
-                         objects, errors, {});
+    lang::compileProgram(text, objects, errors, {});
     EXPECT_TRUE(errors.empty());
     model::Model m;
     auto ball = std::make_unique<model::ModelObject>(
@@ -322,6 +323,28 @@ TEST_F(RaytraceTest, AFailingSceneReportsTheRayTracersErrorAndWritesNothing) {
         << error;
     EXPECT_TRUE(leftovers().empty());
     EXPECT_FALSE(m.framePrepared());
+}
+
+TEST_F(RaytraceTest, FailedSamplePointsAreCountedAndRefusedOnRequest) {
+    LV_REQUIRE_POVRAY();
+    // Division by zero on the plane x = 0, which a grid of 20 cells over -10..10 samples.
+    model::Model m =
+        ballModel("ball(x[3], a[1]) {\n  ball = a[1]^2 - x[2]^2 - x[3]^2 - x[1]^2 + 0 / x[1];\n}");
+    m.object(0).grid = {20, 20, 20};
+    RaytraceRequest r = request("ball.png", 32, 24);
+    r.threads = 3;
+    RaytraceResult result;
+    std::string error;
+    ASSERT_TRUE(raytraceModel(m, r, result, error)) << error;
+    EXPECT_EQ(result.failures, 21 * 21);
+    EXPECT_EQ(result.firstFailure.rfind("/src/ball.lv:2:", 0), 0u) << result.firstFailure;
+    EXPECT_NE(result.firstFailure.find(": error: Division by zero"), std::string::npos);
+    EXPECT_NE(result.warnings.find("441 sample points failed\n"), std::string::npos);
+    fs::remove(r.output);
+    r.refuseFailures = true;
+    EXPECT_FALSE(raytraceModel(m, r, result, error));
+    EXPECT_EQ(error, "441 sample points failed; no picture written");
+    EXPECT_TRUE(leftovers().empty());
 }
 
 TEST_F(RaytraceTest, KeptFolderHoldsASceneThatRendersAgain) {

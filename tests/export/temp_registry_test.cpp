@@ -73,5 +73,18 @@ TEST(TempRegistry, ReplacingFileIsRegisteredOnlyWhileItsTemporaryExists) {
     EXPECT_EQ(test::readText(dir.file("out.bin")), "xyz");
 }
 
+TEST(TempRegistry, SweepRemovesARegisteredFolderOnceItsFilesAreGone) {
+    test::ScratchDir dir;
+    fs::create_directories(dir.file("work"));
+    std::ofstream(dir.file("work/scene")) << "scene";
+    // The folder is registered before the file it holds.
+    int folder = registerTemporary(dir.file("work"));
+    int file = registerTemporary(dir.file("work/scene"));
+    removeRegisteredTemporaries();
+    EXPECT_FALSE(fs::exists(dir.file("work")));
+    forgetTemporary(file);
+    forgetTemporary(folder);
+}
+
 } // namespace
 } // namespace lv::exporter
