@@ -6,6 +6,9 @@
 #include <QStatusBar>
 #include <QtTest>
 
+#include <future>
+#include <thread>
+
 #pragma push_macro("slots")
 #undef slots
 #include "lang/compiler.h"
@@ -54,10 +57,20 @@ void FrameCommandsTest::renderShowsProgressAndEndsWithTheCaption() {
     QVERIFY(dynamic_cast<render::gui::QtFrameWindow*>(job.window()));
     QVERIFY(!job.isVisible()); // made hidden
     model::Model m = ballModel(6, 4);
+    // Another thread holds the scene lock, so the render waits before its build.
+    std::promise<void> held, release;
+    std::thread holder([&] {
+        std::unique_lock<std::mutex> lock = job.tryLockScene();
+        held.set_value();
+        release.get_future().wait();
+    });
+    held.get_future().wait();
     QVERIFY(commands.renderFrame(m));
     QCOMPARE(changes, 1);
     QVERIFY(commands.canStop());
     QVERIFY(!commands.renderFrame(m)); // the worker is busy
+    release.set_value();
+    holder.join();
     QTRY_COMPARE_WITH_TIMEOUT(changes, 2, 20000);
     QVERIFY(!commands.canStop());
     QVERIFY(job.isRendered());
