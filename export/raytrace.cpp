@@ -63,9 +63,8 @@ public:
     }
 
     // Records name, a file about to be made in a temporary folder, for removal on a signal.
-    bool track(const std::string& name) {
+    void track(const std::string& name) {
         if (temporary_) registrations_.push_back(registerTemporary(file(name)));
-        return true;
     }
 
     std::string file(const std::string& name) const { return (fs::path(path_) / name).string(); }
@@ -128,9 +127,8 @@ std::string failureText(const model::ModelObject& o, const lang::RuntimeError& e
 
 // Samples object i of the prepared frame, each thread through its own copy of the object's
 // slot, and writes its density; fills ray and counts the failed sample points in result.
-bool densityOf(model::Model& model, int i, const RaytraceRequest& request,
-               WorkFolder& folder, RayObject& ray, RaytraceResult& result,
-               std::string& error) {
+bool densityOf(model::Model& model, int i, const RaytraceRequest& request, WorkFolder& folder,
+               RayObject& ray, RaytraceResult& result, std::string& error) {
     const model::ModelObject& object = model.object(i);
     const model::EvalSlot& slot = model.slots()[static_cast<std::size_t>(i)];
     std::deque<model::EvalSlot> copies;
@@ -150,12 +148,13 @@ bool densityOf(model::Model& model, int i, const RaytraceRequest& request,
     std::vector<std::uint16_t> density = densityValues(values, range);
     values = {};
     // The density is 0.5 + F / (2 range) where the surface is, so F's gradient scales by that.
-    ray.maxGradient = object.autoMaxGradient != 0
-                          ? densityMaxGradient(density, ray.grid) * 1.05 + 1e-6
-                          : object.maxGradient / (2.0 * range);
+    // A given gradient that is not positive would stop the tracer finding any surface.
+    ray.maxGradient = object.autoMaxGradient == 0 && object.maxGradient > 0.0f
+                          ? object.maxGradient / (2.0 * range)
+                          : densityMaxGradient(density, ray.grid) * 1.05 + 1e-6;
     ray.densityFile = rayDensityFile(i);
-    return folder.track(ray.densityFile) &&
-           writeDf3File(folder.file(ray.densityFile), ray.grid, density, error);
+    folder.track(ray.densityFile);
+    return writeDf3File(folder.file(ray.densityFile), ray.grid, density, error);
 }
 
 void report(const RaytraceRequest& request, const std::string& step) {

@@ -285,6 +285,21 @@ TEST_F(RaytraceTest, ABallCutByItsBoxShowsNoFalseGradientsAtTheFaces) {
     EXPECT_EQ(result.warnings, ""); // no "maximum gradient found ... may contain holes"
 }
 
+TEST_F(RaytraceTest, AGivenMaxGradientTooSmallBringsTheTracersWarning) {
+    LV_REQUIRE_POVRAY();
+    model::Model m = ballModel();
+    m.object(0).autoMaxGradient = 0;
+    m.object(0).maxGradient = 4.0f; // F = 16 - r^2 changes by about 9 per unit at the surface
+    RaytraceResult result;
+    std::string error;
+    ASSERT_TRUE(raytraceModel(m, request("ball.png", 48, 36), result, error)) << error;
+    EXPECT_NE(result.warnings.find("The isosurface may contain holes!"), std::string::npos)
+        << result.warnings;
+    m.object(0).maxGradient = 20.0f;
+    ASSERT_TRUE(raytraceModel(m, request("ball.png", 48, 36), result, error)) << error;
+    EXPECT_EQ(result.warnings, "");
+}
+
 TEST_F(RaytraceTest, DropletsAreTwoAtTheFirstRowAndOneAtTheLast) {
     LV_REQUIRE_POVRAY();
     FileSources sources;
