@@ -7,6 +7,7 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/model_args.h"
+#include "cli/object_flags.h"
 #include "cli/outputs.h"
 #include "export/povray_runner.h"
 #include "export/raytrace.h"
@@ -25,6 +26,9 @@ const std::vector<FlagSpec> kRaytraceFlags = {
     {"--size", true, "W,H: picture size in pixels (default: the model's ray-tracing image size)"},
     {"--resolution", true, "N: density cells per axis of every object (default: its grid)"},
     {"--keep", true, "DIR: leave the scene, its options and the density files in DIR"},
+    {"--box", true, "XMIN,YMIN,ZMIN,XMAX,YMAX,ZMAX: FILE.lv OBJECT's box (default -10..10)"},
+    {"--grid", true, "NX,NY,NZ: FILE.lv OBJECT's grid cells per axis, 1..1000 (default 25)"},
+    {"--a", true, "V,...: FILE.lv OBJECT's a values (default 0)"},
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
 };
 
@@ -89,8 +93,9 @@ int runRaytrace(int argc, char** argv) {
     if (args->help) {
         printUsage("lumovar raytrace MODEL.lvm -o OUT.png [--frame K] [--size W,H] "
                    "[--resolution N] [--keep DIR]\n"
-                   "       lumovar raytrace FILE.lv OBJECT -o OUT.png [--size W,H] "
-                   "[--resolution N] [--keep DIR] [--lib LIB.lv]\n\n"
+                   "       lumovar raytrace FILE.lv OBJECT -o OUT.png [--a V,...] [--box ...] "
+                   "[--grid ...] [--size W,H]\n"
+                   "                [--resolution N] [--keep DIR] [--lib LIB.lv]\n\n"
                    "Ray-traces one frame with POV-Ray (the Debian package povray): each object "
                    "is sampled\nover its box into a density volume that POV-Ray draws as an "
                    "isosurface. The environment\nvariable LUMOVAR_POVRAY names another POV-Ray "
@@ -99,10 +104,17 @@ int runRaytrace(int argc, char** argv) {
         return kExitOk;
     }
     if (!args->has("-o")) return usageError("-o OUT.png is required");
+    const bool oneObject = args->positionals.size() == 2;
+    if (!oneObject)
+        if (int s = refuseObjectFlags(kCommand, *args); s != kExitOk) return s;
     model::ModelFileContents contents;
     if (int s = loadModelArgs(kCommand, args->positionals, args->get("--lib"), contents);
         s != kExitOk)
         return s;
+    if (oneObject)
+        if (int s = applyObjectFlags(kCommand, *args, contents.model.object(0), false);
+            s != kExitOk)
+            return s;
     exporter::RaytraceRequest request;
     if (int s = readOptions(*args, contents, request); s != kExitOk) return s;
     if (contents.model.count() == 0)

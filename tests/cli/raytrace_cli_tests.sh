@@ -10,6 +10,7 @@ export TMPDIR="$tmp/scratch"
 mkdir -p "$TMPDIR"
 
 printf 'ball(x[3], a[0]) { ball = 16 - x[1]^2 - x[2]^2 - x[3]^2; }\n' > "$tmp/ball.lv"
+printf 'sized(x[3], a[1]) { sized = a[1]^2 - x[1]^2 - x[2]^2 - x[3]^2; }\n' > "$tmp/sized.lv"
 printf 'cut(x[3], a[0]) {\n  cut = 16 - x[1]^2 - x[2]^2 - x[3]^2 + 0 / x[1];\n}\n' > "$tmp/cut.lv"
 
 # model NAME CAMERA_POSITION: a model file holding the ball, seen from CAMERA_POSITION.
@@ -54,6 +55,10 @@ expect "raytrace frame beyond the curve" 2 "--frame 3 is beyond the 2 rows" -- \
     "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png" --frame 3
 expect "raytrace unknown object" 2 "no object named 'cube'" -- \
     "$lv" raytrace "$tmp/ball.lv" cube -o "$tmp/out.png"
+expect "raytrace object flags on a model" 2 "--a applies to FILE.lv OBJECT" -- \
+    "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png" --a 3
+expect "raytrace bad object flag" 2 "--grid" -- \
+    "$lv" raytrace "$tmp/sized.lv" sized -o "$tmp/out.png" --grid 0,1,1
 expect "raytrace picture format" 2 "-o $tmp/out.jpg" -- \
     "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.jpg"
 no_picture "usage errors"
@@ -85,6 +90,11 @@ expect "raytrace object kept" 0 "kept $tmp/kept/scene.pov" -- \
     "$lv" raytrace "$tmp/ball.lv" BALL -o "$tmp/ball.bmp" --size 32,24 --resolution 4 \
     --keep "$tmp/kept"
 [ "$(head -c 2 "$tmp/ball.bmp")" = "BM" ] && pass || fail "picture is a bitmap"
+expect "raytrace object shaped by flags" 0 "wrote $tmp/sized.png (48x36)" -- \
+    "$lv" raytrace "$tmp/sized.lv" sized -o "$tmp/sized.png" --size 48,36 --a 3 \
+    --box -4,-4,-4,4,4,4 --grid 8,8,8 --keep "$tmp/sized"
+grep -q 'scale <9, 9, 9> translate <-4, -4, -4>' "$tmp/sized/scene.pov" && pass ||
+    fail "--box and --grid reach the scene"
 [ "$(stat -c %s "$tmp/kept/object1.df3")" -eq $((6 + 5 * 5 * 5 * 2)) ] && pass ||
     fail "kept density of 5 points per axis"
 [ -z "$(ls -A "$TMPDIR")" ] && pass || fail "temporary folders left: $(ls "$TMPDIR")"
