@@ -383,8 +383,17 @@ int runAnimate(int argc, char** argv) {
     model::Model& m = p.contents.model;
     model::TimeUsage usage = m.timeUsage();
     if (m.count() == 0) return userError("animate", kNoObjects);
-    if (!usage.t1 && !usage.t2 && !usage.t3) return userError("animate", kNoTimeParameters);
-    if (p.contents.timeRows.empty()) return userError("animate", kNoTimeCurve);
+    const bool oneObject = args->positionals.size() == 2;
+    if (!usage.t1 && !usage.t2 && !usage.t3)
+        return userError("animate", std::string(kNoTimeParameters) +
+                                        (oneObject ? "\n(bind a values to T1, T2 or T3 with "
+                                                     "--a, for example --a T1)"
+                                                   : ""));
+    if (p.contents.timeRows.empty())
+        return userError("animate", std::string(kNoTimeCurve) +
+                                        (oneObject ? "\n(give the rows with --rows, for "
+                                                     "example --rows \"1;2;3\")"
+                                                   : ""));
     std::vector<std::string> inputs = inputsOf(*args, m);
     if (int s = checkOutputPath("animate", "-o", outputs.film, kFilmExtensions, inputs);
         s != kExitOk)

@@ -147,6 +147,10 @@ expect "a failing frame" 1 "in frame 2 of 3; no film written" -- \
 same "failed film" "$tmp/old.avi" "$tmp/precious.avi"
 same "failed frame file" "$tmp/old1.png" "$tmp/precious.png"
 [ -e "$tmp/old2.png" ] && fail "a failed film wrote frame 2" || pass
+expect "animate an object without time" 1 "(bind a values to T1, T2 or T3 with --a" -- \
+    "$lv" animate "$tmp/s.lv" ball --a 2 -o "$tmp/none.avi"
+expect "animate an object without rows" 1 "(give the rows with --rows" -- \
+    "$lv" animate "$tmp/s.lv" ball --a T1 -o "$tmp/none.avi"
 expect "animate rows need an object" 2 "--rows applies to FILE.lv OBJECT" -- \
     "$lv" animate "$src/examples/melting_droplets.lvm" -o "$tmp/m.avi" --rows 1
 no_litter "failed runs"
@@ -185,9 +189,7 @@ for sig in INT TERM; do
         sleep 0.02
     done
     [ -n "$(find "$tmp" -name '.sig*')" ] || fail "SIG$sig: no temporary file seen"
-    kill -s "$sig" "$pid"
-    wait "$pid"
-    status=$?
+    { kill -s "$sig" "$pid"; wait "$pid"; status=$?; } 2> /dev/null # no job report
     want=$((128 + $(kill -l "$sig")))
     [ "$status" -eq "$want" ] && pass || fail "SIG$sig: status $status, want $want"
     no_litter "SIG$sig"
