@@ -209,6 +209,22 @@ void Model::removeAll() {
     current_ = nullptr;
 }
 
+ModelObject* Model::replaceObjects(const std::vector<std::unique_ptr<ModelObject>>& edited,
+                                   const ModelObject* selected) {
+    // The copies are made before anything is destroyed: edited may hold the model's own objects.
+    std::vector<std::unique_ptr<ModelObject>> fresh;
+    fresh.reserve(edited.size());
+    ModelObject* newCurrent = nullptr;
+    for (const auto& o : edited) {
+        if (!o) continue;
+        fresh.push_back(copyModelObject(*o));
+        if (o.get() == selected) newCurrent = fresh.back().get();
+    }
+    objects_ = std::move(fresh);
+    current_ = newCurrent;
+    return current_;
+}
+
 bool Model::setCurrentObject(ModelObject* object) {
     if (object != nullptr &&
         std::none_of(objects_.begin(), objects_.end(),

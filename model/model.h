@@ -188,6 +188,11 @@ public:
     void removeObject(const ModelObject* object);
     // Destroys every object; no current object afterwards.
     void removeAll();
+    // Destroys every object and appends deep copies of edited, in order; the copy of selected
+    // (an element of edited, or null) becomes the current object, else there is none. This is
+    // how dialogs that edit working copies store them on OK. Returns the new current object.
+    ModelObject* replaceObjects(const std::vector<std::unique_ptr<ModelObject>>& edited,
+                                const ModelObject* selected);
 
     ModelObject* currentObject() const { return current_; }
     // Makes object current when it belongs to the model or is null; false otherwise.

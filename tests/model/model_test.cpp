@@ -221,6 +221,39 @@ TEST_F(ModelTest, RemovingObjectsKeepsTheCurrentObjectValid) {
     EXPECT_EQ(other.count(), 1);
 }
 
+TEST_F(ModelTest, ReplaceObjectsStoresEditedCopiesInOrderWithTheirSelection) {
+    add("b", "ball");
+    add("q", "quad");
+    ASSERT_TRUE(model.setCurrentObject(&model.object(0)));
+    std::vector<std::unique_ptr<ModelObject>> edited;
+    for (int i = 0; i < model.count(); ++i) edited.push_back(copyModelObject(model.object(i)));
+    ASSERT_TRUE(assignAxis(*edited[1], XAxis, 3));
+    edited[1]->transform.rotate[2] = 45.0f;
+
+    ModelObject* current = model.replaceObjects(edited, edited[1].get());
+    ASSERT_EQ(model.count(), 2);
+    EXPECT_EQ(model.object(0).name, "b");
+    EXPECT_EQ(&model.object(1), current);
+    EXPECT_EQ(model.currentObject(), current);
+    EXPECT_EQ(kinds(current->xBindings), (std::vector<int>{Constant, YAxis, ZAxis, XAxis}));
+    EXPECT_EQ(current->transform.rotate[2], 45.0f);
+    // The model owns new copies: later edits of the working copies do not reach it.
+    EXPECT_NE(current, edited[1].get());
+    edited[1]->transform.rotate[2] = 0.0f;
+    EXPECT_EQ(current->transform.rotate[2], 45.0f);
+
+    // Replacing by copies of its own objects, with no selection, leaves no current object.
+    std::vector<std::unique_ptr<ModelObject>> same;
+    for (int i = 0; i < model.count(); ++i) same.push_back(copyModelObject(model.object(i)));
+    EXPECT_EQ(model.replaceObjects(same, nullptr), nullptr);
+    EXPECT_EQ(model.currentObject(), nullptr);
+    EXPECT_EQ(model.count(), 2);
+    ASSERT_EQ(model.prepareFrame(0, 0, 0, 0), 1);
+    model.releaseFrame();
+    EXPECT_EQ(model.replaceObjects({}, nullptr), nullptr);
+    EXPECT_EQ(model.count(), 0);
+}
+
 TEST(RgbTest, OutOfRangeComponentsAreRefused) {
     Rgb c{1, 2, 3};
     EXPECT_FALSE(c.set(0, 256, 0));
