@@ -212,9 +212,16 @@ public:
     // Frees the slots and empties the scene text.
     void releaseFrame();
     bool framePrepared() const { return prepared_; }
-    // The slots of the prepared frame (empty when none is prepared).
+    // The slots of the prepared frame (empty when none is prepared). GUI code that includes
+    // this header after a Qt header has `slots` defined as a keyword macro: it is set aside
+    // here so the declarations parse; such code calls evalSlots().
+#pragma push_macro("slots")
+#undef slots
     std::vector<EvalSlot>& slots() { return slots_; }
     const std::vector<EvalSlot>& slots() const { return slots_; }
+#pragma pop_macro("slots")
+    std::vector<EvalSlot>& evalSlots() { return slots_; }
+    const std::vector<EvalSlot>& evalSlots() const { return slots_; }
     const std::string& sceneText() const { return sceneText_; }
 
 private:
