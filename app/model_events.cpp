@@ -72,6 +72,12 @@ void ModelEvents::settingsEdited() {
     finishChange();
 }
 
+void ModelEvents::objectsEdited() {
+    emit objectsReplaced();
+    emit currentObjectChanged();
+    finishChange();
+}
+
 void ModelEvents::setModified(bool modified) {
     if (modified_ == modified) return;
     modified_ = modified;

@@ -38,6 +38,8 @@ public:
     void replaceModel(model::Model&& replacement);
     // For dialogs that stored model-wide settings.
     void settingsEdited();
+    // For code that replaced the model's objects itself (a dialog storing its edited copies).
+    void objectsEdited();
 
     // Whether the model changed since it was last opened or saved.
     bool isModified() const { return modified_; }

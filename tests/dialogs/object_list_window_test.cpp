@@ -186,6 +186,11 @@ private slots:
         // An object added from elsewhere appears at once.
         f.add("delta", "ball", f.path);
         QCOMPARE(items(window.list()), (QStringList{"Alpha", "delta", "gamma"}));
+
+        // Code that replaced the objects itself says so, and the window follows.
+        f.model.removeObject(f.model.findObject("gamma"));
+        f.events.objectsEdited();
+        QCOMPARE(items(window.list()), (QStringList{"Alpha", "delta"}));
     }
 
     void addNewAndPropertiesOpenTheirDialogs() {
