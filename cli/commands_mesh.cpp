@@ -1,7 +1,10 @@
 // lumovar mesh: polygonizes a model (or one object of a .lv file) into a mesh file.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "cli/args.h"
 #include "cli/commands.h"
@@ -9,6 +12,7 @@
 #include "cli/outputs.h"
 #include "cli/program.h"
 #include "cli/signals.h"
+#include "export/mesh_files.h"
 #include "export/polygonize_mesh.h"
 #include "render/scene.h"
 
@@ -19,7 +23,7 @@ namespace {
 const char* const kCommand = "mesh";
 
 const std::vector<FlagSpec> kMeshFlags = {
-    {"-o", true, "OUT.poly|.stl|.obj|.ply|.wrl: the mesh file to write (format by extension)"},
+    {"-o", true, "OUT.poly|.stl|.obj|.ply|.wrl|.3mf: the mesh file to write (format by extension)"},
     {"--box", true, "XMIN,YMIN,ZMIN,XMAX,YMAX,ZMAX: box to polygonize (default -10..10)"},
     {"--grid", true, "NX,NY,NZ: grid cells per axis, 1..1000 (default 25,25,25)"},
     {"--a", true, "V,...: the object's a values (default 0)"},
@@ -69,15 +73,73 @@ int applyObjectFlags(const ParsedArgs& args, model::ModelObject& object) {
     return kExitOk;
 }
 
-// Polygonizes every object of the prepared model, oriented outward and moved by its
-// transform, into one mesh. Progress goes to a terminal as "Rendering N%".
-exporter::Mesh polygonizeModel(model::Model& m, long long& failures, std::string& firstError) {
+// What polygonizing a model gives: the raw polygons for .poly, or one welded part per object.
+struct ModelMesh {
+    exporter::Mesh polygons;
+    std::vector<exporter::MeshPart> parts;
+    long long failures = 0;
+    std::string firstError;
+    std::string emptyObject; // set when an object's surface does not cross its box
+};
+
+std::string numberText(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+// Why no file is written: the object, its box and its grid.
+std::string emptyMessage(const model::ModelObject& o, const exporter::MeshGrid& g) {
+    std::string box;
+    for (double v : {g.xmin, g.ymin, g.zmin, g.xmax, g.ymax, g.zmax})
+        box += (box.empty() ? "" : ",") + numberText(v);
+    return "the surface of object '" + o.name + "' does not cross its box " + box +
+           " at grid " + std::to_string(g.nx) + "," + std::to_string(g.ny) + "," +
+           std::to_string(g.nz) + "; no file written";
+}
+
+std::string firstErrorText(const model::ModelObject& o, const lang::RuntimeError& e) {
+    return (e.object == o.compiled.get()
+                ? o.sourcePath
+                : "in object '" + std::string(e.object ? e.object->name : "?") + "' ") +
+           ":" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": error: " + e.message;
+}
+
+bool isIdentity(const model::Transform& t) {
+    for (int i = 0; i < 3; ++i)
+        if (t.translate[i] != 0.0f || t.rotate[i] != 0.0f || std::fabs(t.scale[i]) != 1.0f)
+            return false;
+    return true;
+}
+
+// Moves points by the object's transform (kept as they are when it is the identity, so that
+// .poly holds the polygonizer's numbers bit for bit). Scales are taken as absolute values, so
+// the transform never mirrors and orientation survives it.
+void transformPoints(const model::Transform& transform, exporter::Vec3* points, std::size_t n) {
+    if (isIdentity(transform)) return;
+    const render::Mat4 t = render::objectTransform(transform, {0.0, 0.0, 0.0});
+    for (std::size_t k = 0; k < n; ++k) {
+        const render::Vec3 v = render::transformPoint(t, {points[k].x, points[k].y, points[k].z});
+        points[k] = {v.x, v.y, v.z};
+    }
+}
+
+// Polygonizes every object of the prepared model with its box and grid, moved by its
+// transform: raw polygons when raw is set, else one welded, oriented part per object. Stops at
+// the first object whose surface does not cross its box. Progress goes to a terminal as
+// "Rendering N%".
+ModelMesh polygonizeModel(model::Model& m, bool raw) {
+    ModelMesh out;
     long long total = 0, done = 0;
     for (int i = 0; i < m.count(); ++i) total += m.object(i).grid[2];
     const bool showProgress = isatty(STDERR_FILENO) != 0;
     int shown = -1;
-    exporter::Mesh all;
-    for (int i = 0; i < m.count(); ++i) {
+    auto progress = [&](int, int) {
+        int percent = total > 0 ? static_cast<int>(100 * ++done / total) : 100;
+        if (showProgress && percent != shown)
+            std::fprintf(stderr, "\rRendering %d%%", shown = percent);
+    };
+    for (int i = 0; i < m.count() && out.emptyObject.empty(); ++i) {
         const model::ModelObject& o = m.object(i);
         model::EvalSlot& slot = m.slots()[static_cast<std::size_t>(i)];
         const model::BoundingBox& b = model::effectiveBox(o, m.settings);
@@ -86,33 +148,30 @@ exporter::Mesh polygonizeModel(model::Model& m, long long& failures, std::string
         auto sample = [&slot](float x, float y, float z) {
             return model::evaluateAt(slot, x, y, z);
         };
-        exporter::Mesh mesh = exporter::polygonizeToMesh(grid, sample, [&](int, int) {
-            int percent = total > 0 ? static_cast<int>(100 * ++done / total) : 100;
-            if (showProgress && percent != shown)
-                std::fprintf(stderr, "\rRendering %d%%", shown = percent);
-        });
-        exporter::orientOutward(mesh, sample);
-        render::Mat4 t = render::objectTransform(o.transform, {0.0, 0.0, 0.0});
-        for (exporter::MeshPolygon& p : mesh.polygons) {
-            for (int k = 0; k < p.count; ++k) {
-                render::Vec3 v = render::transformPoint(t, {p.v[k].x, p.v[k].y, p.v[k].z});
-                p.v[k] = {v.x, v.y, v.z};
+        bool empty = false;
+        if (raw) {
+            exporter::Mesh mesh = exporter::polygonizeToMesh(grid, sample, progress);
+            empty = mesh.polygons.empty();
+            for (exporter::MeshPolygon& p : mesh.polygons) {
+                transformPoints(o.transform, p.v, static_cast<std::size_t>(p.count));
+                out.polygons.polygons.push_back(p);
             }
-            all.polygons.push_back(p);
+        } else {
+            exporter::MeshPart part;
+            part.name = o.name;
+            part.color = {o.polyColour.red, o.polyColour.green, o.polyColour.blue};
+            part.mesh = exporter::polygonizeToIndexedMesh(grid, sample, progress);
+            empty = part.mesh.faces.empty();
+            transformPoints(o.transform, part.mesh.vertices.data(), part.mesh.vertices.size());
+            out.parts.push_back(std::move(part));
         }
-        if (slot.failures > 0 && failures == 0) {
-            const lang::RuntimeError& e = slot.firstError;
-            firstError = (e.object == o.compiled.get() ? o.sourcePath
-                                                       : "in object '" + std::string(
-                                                             e.object ? e.object->name : "?") +
-                                                             "' ") +
-                         ":" + std::to_string(e.line) + ":" + std::to_string(e.column) +
-                         ": error: " + e.message;
-        }
-        failures += slot.failures;
+        if (empty) out.emptyObject = emptyMessage(o, grid);
+        if (slot.failures > 0 && out.failures == 0)
+            out.firstError = firstErrorText(o, slot.firstError);
+        out.failures += slot.failures;
     }
     if (showProgress) std::fprintf(stderr, "\n");
-    return all;
+    return out;
 }
 
 } // namespace
@@ -133,7 +192,7 @@ int runMesh(int argc, char** argv) {
     std::string out = args->get("-o");
     if (out.empty()) return commandUsageError(kCommand, "-o OUT is required");
     if (exporter::meshFormatFromPath(out) == exporter::MeshFormat::Unknown)
-        return commandUsageError(kCommand, "-o must end in .poly, .stl, .obj, .ply or .wrl");
+        return commandUsageError(kCommand, "-o must end in .poly, .stl, .obj, .ply, .wrl or .3mf");
     bool modelFile = args->positionals.size() == 1;
     for (const char* flag : {"--box", "--grid", "--a", "--xc"})
         if (modelFile && args->has(flag))
@@ -157,25 +216,29 @@ int runMesh(int argc, char** argv) {
         std::fprintf(stderr, "lumovar mesh: out of memory\n");
         return kExitUserError;
     }
-    long long failures = 0;
-    std::string firstError;
+    const bool raw = exporter::meshFormatFromPath(out) == exporter::MeshFormat::Poly;
     if (timeout > 0) armTimeout(timeout);
-    exporter::Mesh mesh = polygonizeModel(m, failures, firstError);
+    ModelMesh result = polygonizeModel(m, raw);
     if (timedOut()) return reportTimeout(kCommand, m.count() > 0 ? m.object(0).name : "", timeout);
-    exporter::MeshWriteOptions options;
-    if (m.count() > 0) {
-        const model::Rgb& c = m.object(0).polyColour;
-        options.color = {c.red, c.green, c.blue};
-    }
     m.releaseFrame();
-    if (!exporter::writeMeshFile(out, mesh, options, error)) {
+    if (!result.emptyObject.empty()) {
+        std::fprintf(stderr, "lumovar mesh: %s\n", result.emptyObject.c_str());
+        return kExitUserError;
+    }
+    const bool written = raw ? exporter::writePolyFile(out, result.polygons, error)
+                             : exporter::writeMeshFile(out, result.parts, error);
+    if (!written) {
         std::fprintf(stderr, "lumovar mesh: %s\n", error.c_str());
         return kExitUsage;
     }
-    int triangles = 0;
-    for (const auto& p : mesh.polygons) triangles += p.count == 3;
-    std::printf("%zu polygons: %d triangles, %zu quadrilaterals\nwrote %s\n",
-                mesh.polygons.size(), triangles, mesh.polygons.size() - triangles, out.c_str());
+    std::size_t triangles = 0, quads = 0;
+    for (const auto& p : result.polygons.polygons) (p.count == 3 ? triangles : quads)++;
+    for (const auto& part : result.parts)
+        for (const auto& f : part.mesh.faces) (f.count == 3 ? triangles : quads)++;
+    std::printf("%zu polygons: %zu triangles, %zu quadrilaterals\nwrote %s\n", triangles + quads,
+                triangles, quads, out.c_str());
+    const long long failures = result.failures;
+    const std::string& firstError = result.firstError;
     if (failures > 0) {
         std::fprintf(stderr, "%s\n%lld sample points failed and were taken as outside\n",
                      firstError.c_str(), failures);

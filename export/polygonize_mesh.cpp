@@ -1,14 +1,12 @@
 #include "export/polygonize_mesh.h"
 
+#include "export/mesh_orient.h"
+
 namespace lv::exporter {
 
-Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample, const MeshProgress& progress) {
-    Mesh mesh;
-    auto report = [&](void*, int slice) {
-        if (progress) {
-            progress(slice, grid.nz);
-        }
-    };
+namespace {
+
+poly::PolygonizeRequest requestFor(const MeshGrid& grid, poly::SampleFn sample) {
     poly::PolygonizeRequest request;
     request.xmin = grid.xmin;
     request.xmax = grid.xmax;
@@ -20,9 +18,41 @@ Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample, const MeshPro
     request.ny = grid.ny;
     request.nz = grid.nz;
     request.sample = sample;
+    return request;
+}
+
+} // namespace
+
+Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample, const MeshProgress& progress) {
+    Mesh mesh;
+    auto report = [&](void*, int slice) {
+        if (progress) {
+            progress(slice, grid.nz);
+        }
+    };
+    poly::PolygonizeRequest request = requestFor(grid, sample);
     request.emit_polygon = mesh;
     request.slice_done = report;
     poly::polygonize(request);
+    return mesh;
+}
+
+IndexedMesh polygonizeToIndexedMesh(const MeshGrid& grid, poly::SampleFn sample,
+                                    const MeshProgress& progress, GridWeldStats* stats) {
+    GridWelder welder(grid);
+    auto report = [&](void*, int slice) {
+        if (progress) {
+            progress(slice, grid.nz);
+        }
+    };
+    poly::PolygonizeRequest request = requestFor(grid, sample);
+    request.emit_polygon = welder;
+    request.slice_done = report;
+    poly::polygonize(request);
+    IndexedMesh mesh = welder.finish(stats);
+    const VertexFaces around(mesh);
+    orientOutward(mesh, around, sample);
+    chooseDiagonals(mesh, around);
     return mesh;
 }
 

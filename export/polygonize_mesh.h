@@ -1,17 +1,13 @@
 #pragma once
-// Polygonizes a sampler over a box and grid into a Mesh: the core of the `mesh` command.
+// Polygonizes a sampler over a box and grid: the raw polygon list (for .poly files) or the
+// welded, mended and oriented mesh (for the other mesh files). The core of the `mesh` command.
 #include <functional>
 
-#include "export/mesh_files.h"
+#include "export/grid_mesh.h"
+#include "export/indexed_mesh.h"
 #include "polygonize/polygonizer.h"
 
 namespace lv::exporter {
-
-struct MeshGrid {
-    double xmin = -1.0, ymin = -1.0, zmin = -1.0;
-    double xmax = 1.0, ymax = 1.0, zmax = 1.0;
-    int nx = 25, ny = 25, nz = 25; // cells per axis
-};
 
 // Called after each slice with the slice number (1..slices) and the number of slices.
 using MeshProgress = std::function<void(int slice, int slices)>;
@@ -21,12 +17,27 @@ using MeshProgress = std::function<void(int slice, int slices)>;
 Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample,
                       const MeshProgress& progress = {});
 
-// Accepts any callable float(float, float, float), temporaries included (it lives for the call).
+// The same surface welded as it is emitted (GridWelder), closed where the surface is closed
+// inside the box, oriented outward by sample (orientOutward) and with every quadrilateral's
+// split chosen (chooseDiagonals). stats, when given, receives the welder's figures.
+IndexedMesh polygonizeToIndexedMesh(const MeshGrid& grid, poly::SampleFn sample,
+                                    const MeshProgress& progress = {},
+                                    GridWeldStats* stats = nullptr);
+
+// Accept any callable float(float, float, float), temporaries included (it lives for the call).
 template <class F>
-    requires(!std::is_same_v<std::remove_cvref_t<F>, poly::SampleFn>)
-Mesh polygonizeToMesh(const MeshGrid& grid, F&& sample, const MeshProgress& progress = {}) {
+requires(!std::is_same_v<std::remove_cvref_t<F>, poly::SampleFn>) Mesh
+    polygonizeToMesh(const MeshGrid& grid, F&& sample, const MeshProgress& progress = {}) {
     auto& named = sample;
     return polygonizeToMesh(grid, poly::SampleFn(named), progress);
+}
+
+template <class F>
+requires(!std::is_same_v<std::remove_cvref_t<F>, poly::SampleFn>) IndexedMesh
+    polygonizeToIndexedMesh(const MeshGrid& grid, F&& sample, const MeshProgress& progress = {},
+                            GridWeldStats* stats = nullptr) {
+    auto& named = sample;
+    return polygonizeToIndexedMesh(grid, poly::SampleFn(named), progress, stats);
 }
 
 } // namespace lv::exporter

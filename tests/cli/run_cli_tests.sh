@@ -60,7 +60,11 @@ fi
 for ext in obj ply wrl; do
     expect "mesh $ext" 0 "wrote $tmp/b.$ext" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/b.$ext" --a 5 --grid 6,6,6
 done
-expect "mesh box" 0 "0 polygons" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/c.stl" --a 1 --box 5,5,5,6,6,6
+printf 'keep' > "$tmp/c.stl"
+expect "mesh empty" 1 "the surface of object 'ball' does not cross its box 5,5,5,6,6,6 at grid 25,25,25; no file written" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/c.stl" --a 1 --box 5,5,5,6,6,6
+[ "$(cat "$tmp/c.stl")" = keep ] && pass || fail "mesh empty changed the existing file"
+expect "mesh 3mf" 0 "wrote $tmp/b.3mf" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/b.3mf" --a 5 --grid 6,6,6
+[ -s "$tmp/b.mtl" ] && grep -q "^newmtl ball" "$tmp/b.mtl" && pass || fail "mesh obj wrote no .mtl"
 expect "mesh bad box" 2 "--box needs 6 numbers" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/c.stl" --box 1,1,1,0,2,2
 expect "mesh bad grid" 2 "--grid needs 3 whole numbers" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/c.stl" --grid 0,5,5
 expect "mesh bad format" 2 "-o must end in" -- "$lv" mesh "$tmp/ball.lv" ball -o "$tmp/c.txt"
