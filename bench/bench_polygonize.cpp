@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "bench/bench_support.h"
-#include "export/mesh_files.h"
+#include "export/polygonize_mesh.h"
 #include "lang/compiler.h"
 #include "lang/interpreter.h"
 #include "polygonize/polygonizer.h"
@@ -103,19 +103,14 @@ void interpreted(benchmark::State& state, const char* name) {
     run(state, sample);
 }
 
-// The whole road of the mesh command: polygonize into a Mesh, weld and orient it.
+// The whole road of the mesh command: polygonize into a welded mesh, orient and split it.
 void meshAndWeld(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     float (*f)(float, float, float) = nativeTorus;
+    exporter::MeshGrid grid{-1.0, -1.0, -1.0, 1.0, 1.0, 1.0, n, n, n};
     for (auto _ : state) {
-        exporter::Mesh mesh;
-        poly::PolygonizeRequest r = cubeRequest(n);
-        r.sample = f;
-        r.emit_polygon = mesh;
-        poly::polygonize(r);
-        exporter::IndexedMesh indexed = exporter::weldMesh(mesh);
-        exporter::orientOutward(indexed, f);
-        benchmark::DoNotOptimize(indexed.faces.data());
+        exporter::IndexedMesh mesh = exporter::polygonizeToIndexedMesh(grid, f);
+        benchmark::DoNotOptimize(mesh.faces.data());
     }
 }
 
