@@ -390,7 +390,7 @@ bool writeMeshFile(const std::string& path, const std::vector<MeshPart>& parts,
         }
         TextSink mtlSink(materials, error);
         return writeObj(sink, parts, words, baseName(mtl)) && writeMtl(mtlSink, parts, words) &&
-               materials.commit(error) && file.commit(error);
+               file.commit(error) && materials.commit(error);
     }
     default:
         return false;

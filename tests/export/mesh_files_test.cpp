@@ -179,7 +179,7 @@ TEST(GridWelder, FreesAnEdgeThatTwoCellsFansShare) {
 TEST(GridMesh, FoldedQuadrilateralsSplitThroughTheirSharedVertex) {
     // Two quadrilaterals share both edges at V: cutting V off in both writes one triangle twice.
     IndexedMesh m;
-    m.vertices = {{0, 0, 0}, {1, 0.1, 0}, {2, 0, 0}, {1, 1, 0}, {1, -1, 0}};
+    m.vertices = {{0, 0, 0}, {1, 0.1, 0}, {2, 0, 0}, {1, 3, 0}, {1, -3, 0}}; // A-B is shorter
     const std::uint32_t A = 0, V = 1, B = 2, C = 3, D = 4;
     IndexedMesh::Face q1, q2;
     q1.count = q2.count = 4;
@@ -196,6 +196,24 @@ TEST(GridMesh, FoldedQuadrilateralsSplitThroughTheirSharedVertex) {
         EXPECT_EQ(f.v[0] == V || f.v[2] == V, true); // the diagonal runs through V
     }
     EXPECT_EQ(meshtest::check(s).duplicates, 0u);
+}
+
+TEST_F(MeshFiles, TriangleFilesHoldNoTriangleTwice) {
+    // Quadrilaterals of this torus share two consecutive edges around a vertex.
+    std::vector<MeshPart> parts(1);
+    parts[0].mesh = polygonizeToIndexedMesh(cube(40, 6.0), torusF);
+    std::string error;
+    for (const char* name : {"t.stl", "t.3mf", "t.obj"}) {
+        ASSERT_TRUE(writeMeshFile(dir_ / name, parts, error)) << error;
+        meshtest::Soup s;
+        const std::string data = readFile(dir_ / name);
+        ASSERT_TRUE(name[2] == 's'   ? meshtest::readStl(data, s)
+                    : name[2] == '3' ? meshtest::read3mf(data, s)
+                                     : meshtest::readObj(data, s));
+        const meshtest::Check c = meshtest::check(s);
+        EXPECT_EQ(c.duplicates, 0u) << name;
+        EXPECT_EQ(c.badEdges, 0u) << name;
+    }
 }
 
 TEST_F(MeshFiles, PolyLinesEqualThePolygonizersEmission) {
@@ -339,10 +357,10 @@ TEST_F(MeshFiles, FailuresLeaveNoFileBehind) {
     EXPECT_FALSE(writeMeshFile(dir_ / "taken.obj", onePart(), error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(fs::is_directory(dir_ / "taken.obj"));
-    EXPECT_EQ(entries(), 2u); // the directory and the materials beside it
+    EXPECT_EQ(entries(), 1u); // the materials are committed only after the mesh
     fs::create_directory(dir_ / "taken.3mf");
     EXPECT_FALSE(writeMeshFile(dir_ / "taken.3mf", onePart(), error));
-    EXPECT_EQ(entries(), 3u);
+    EXPECT_EQ(entries(), 2u);
 }
 
 TEST_F(MeshFiles, ReplacesAnExistingFileWhole) {
