@@ -7,10 +7,13 @@
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
+#include <QPainter>
 #include <QScreen>
 #include <QSurfaceFormat>
 #include <QThread>
 #include <QWheelEvent>
+
+#include <cstring>
 
 #include "render/frame_placement.h"
 #include "render/scene_renderer.h"
@@ -117,7 +120,7 @@ int QtFrameWindow::clientHeight() const {
 
 bool QtFrameWindow::drawScene(const SceneView&) {
     FrameWidget* w = widget_;
-    QMetaObject::invokeMethod(w, [w] { w->update(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(w, [w] { w->refresh(); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -133,37 +136,44 @@ WindowFactory qtWindowFactory() {
     return [](RenderJob& job) { return std::make_unique<QtFrameWindow>(job); };
 }
 
-// ---- FrameWidget: on the UI thread ---------------------------------------------------------
+// ---- GlView: on the UI thread -------------------------------------------------------------
 
-FrameWidget::FrameWidget(RenderJob& job, QtFrameWindow& window)
-    : QOpenGLWidget(nullptr, frameFlags(job)), job_(job), window_(&window) {
-    // A visible frame window does not keep the application running once the main window closes.
-    setAttribute(Qt::WA_QuitOnClose, false);
-    setFocusPolicy(Qt::StrongFocus);
+bool qtHasOpenGl() {
+    static const bool has = [] {
+        QOpenGLContext probe;
+        return probe.create();
+    }();
+    return has;
 }
 
-FrameWidget::~FrameWidget() {
+GlView::GlView(RenderJob& job, QWidget* parent) : QOpenGLWidget(parent), job_(job) {
+    // The frame window handles the mouse and the keyboard.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+GlView::~GlView() {
     releaseRenderer();
     // The base class destroys the context, which must not call back into this part.
     if (context()) disconnect(context(), nullptr, this, nullptr);
 }
 
-void FrameWidget::releaseRenderer() {
+void GlView::releaseRenderer() {
     if (!renderer_) return;
     makeCurrent();
     renderer_.reset();
     doneCurrent();
 }
 
-void FrameWidget::initializeGL() {
+void GlView::initializeGL() {
     renderer_ = std::make_unique<SceneRenderer>();
     if (!renderer_->initialize(error_)) renderer_.reset();
     // The renderer's program belongs to this context: free it before the context goes.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &FrameWidget::releaseRenderer,
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GlView::releaseRenderer,
             Qt::UniqueConnection);
 }
 
-void FrameWidget::drawScene(int width, int height) {
+void GlView::drawScene(int width, int height) {
     std::unique_lock<std::mutex> lock = job_.tryLockScene();
     SceneView* scene = job_.scene();
     if (!renderer_ || !lock.owns_lock() || !scene) {
@@ -177,12 +187,12 @@ void FrameWidget::drawScene(int width, int height) {
     renderer_->draw(*scene, width, height);
 }
 
-void FrameWidget::paintGL() {
+void GlView::paintGL() {
     qreal ratio = devicePixelRatioF();
     drawScene(qRound(width() * ratio), qRound(height() * ratio));
 }
 
-std::optional<RgbaImage> FrameWidget::captureScene(int width, int height) {
+std::optional<RgbaImage> GlView::captureScene(int width, int height) {
     if (!renderer_) grabFramebuffer(); // makes the context and the renderer on first use
     if (!renderer_ || !context()) return std::nullopt;
     std::unique_lock<std::mutex> probe = job_.tryLockScene();
@@ -208,6 +218,75 @@ std::optional<RgbaImage> FrameWidget::captureScene(int width, int height) {
     }
     doneCurrent();
     return image;
+}
+
+// ---- FrameWidget: on the UI thread ---------------------------------------------------------
+
+FrameWidget::FrameWidget(RenderJob& job, QtFrameWindow& window)
+    : QWidget(nullptr, frameFlags(job)), job_(job), window_(&window) {
+    // A visible frame window does not keep the application running once the main window closes.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setFocusPolicy(Qt::StrongFocus);
+    if (qtHasOpenGl()) {
+        gl_ = new GlView(job, this);
+    } else {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+}
+
+FrameWidget::~FrameWidget() = default;
+
+const std::string& FrameWidget::lastError() const {
+    static const std::string none;
+    return gl_ ? gl_->lastError() : none;
+}
+
+void FrameWidget::refresh() {
+    if (gl_)
+        gl_->update();
+    else
+        update();
+}
+
+QImage FrameWidget::grabPicture() {
+    if (gl_) return gl_->grabFramebuffer();
+    qreal ratio = devicePixelRatioF();
+    return headlessPicture(qRound(width() * ratio), qRound(height() * ratio));
+}
+
+std::optional<RgbaImage> FrameWidget::captureScene(int width, int height) {
+    if (gl_) return gl_->captureScene(width, height);
+    std::unique_lock<std::mutex> lock = job_.tryLockScene();
+    SceneView* scene = job_.scene();
+    if (!lock.owns_lock() || !scene) return std::nullopt;
+    RgbaImage image;
+    std::string error;
+    if (!renderSceneOffscreen(*scene, width, height, image, error)) return std::nullopt;
+    return image;
+}
+
+QImage FrameWidget::headlessPicture(int width, int height) {
+    QImage picture(std::max(width, 1), std::max(height, 1), QImage::Format_RGBA8888);
+    picture.fill(Qt::black);
+    std::optional<RgbaImage> image = captureScene(width, height);
+    if (!image) return picture;
+    for (int y = 0; y < image->height; ++y)
+        std::memcpy(picture.scanLine(y), image->at(0, y), static_cast<std::size_t>(width) * 4);
+    return picture;
+}
+
+void FrameWidget::paintEvent(QPaintEvent*) {
+    if (gl_) return;
+    QPainter painter(this);
+    qreal ratio = devicePixelRatioF();
+    QImage picture = headlessPicture(qRound(width() * ratio), qRound(height() * ratio));
+    picture.setDevicePixelRatio(ratio);
+    painter.drawImage(0, 0, picture);
+}
+
+void FrameWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (gl_) gl_->setGeometry(rect());
 }
 
 void FrameWidget::applyPlacement(int width, int height, bool reusePosition,
@@ -253,7 +332,7 @@ template <class Turn> void FrameWidget::turnScene(Turn turn) {
         if (!lock.owns_lock() || !scene || !scene->isCreated()) return;
         turn(*scene);
     }
-    update();
+    refresh();
 }
 
 void FrameWidget::closeEvent(QCloseEvent* event) {
@@ -265,7 +344,7 @@ void FrameWidget::closeEvent(QCloseEvent* event) {
 }
 
 void FrameWidget::moveEvent(QMoveEvent* event) {
-    QOpenGLWidget::moveEvent(event);
+    QWidget::moveEvent(event);
     QPoint origin = geometry().topLeft();
     if (window_ && placed_)
         window_->update([&](QtFrameWindow::State& s) { s.origin = {origin.x(), origin.y()}; });
@@ -273,7 +352,7 @@ void FrameWidget::moveEvent(QMoveEvent* event) {
 
 void FrameWidget::hideEvent(QHideEvent* event) {
     leftDrag_ = rightDrag_ = false;
-    QOpenGLWidget::hideEvent(event);
+    QWidget::hideEvent(event);
 }
 
 void FrameWidget::mousePressEvent(QMouseEvent* event) {
@@ -324,7 +403,7 @@ void FrameWidget::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Escape:
         if (job_.isBusy()) job_.requestStop();
         return;
-    default: QOpenGLWidget::keyPressEvent(event); return;
+    default: QWidget::keyPressEvent(event); return;
     }
     if (dx != 0 || dy != 0)
         turnScene([&](SceneView& scene) { scene.rotateByMouse(dx, dy, w, h); });

@@ -1,7 +1,9 @@
 #pragma once
-// The desktop frame window of a render job: a top-level QOpenGLWidget that draws the job's scene
-// with the same SceneRenderer as the headless renderer, turned with the left mouse button and
-// zoomed with the right one or the wheel.
+// The desktop frame window of a render job: a top-level window whose client area is a
+// QOpenGLWidget drawing the job's scene with the same SceneRenderer as the headless renderer,
+// turned with the left mouse button and zoomed with the right one or the wheel. Where Qt has
+// no OpenGL (the offscreen platform, a display without GLX or EGL) the window shows the
+// headless renderer's picture instead, or black when there is none.
 //
 // Threads: the render worker calls the job's FrameWindow (QtFrameWindow) from its own thread.
 // QtFrameWindow keeps what was last asked of it (size, client origin, visibility, caption) under
@@ -9,8 +11,10 @@
 // with the widget as context, so the worker never touches or waits for a widget (a deleted
 // widget drops the calls). The widget reads the scene only under the job's scene lock, which it
 // only tries: a paint that cannot take it shows black, a drag that cannot take it does nothing.
+#include <QImage>
 #include <QOpenGLWidget>
 #include <QPoint>
+#include <QWidget>
 
 #include <memory>
 #include <mutex>
@@ -32,6 +36,9 @@ class SceneRenderer;
 namespace lv::render::gui {
 
 class FrameWidget;
+
+// Whether Qt can make OpenGL contexts on this platform (asked once; UI thread).
+bool qtHasOpenGl();
 
 // Call before the QApplication is made. Selects EGL as Qt's OpenGL interface on X11 unless the
 // user chose one (QT_XCB_GL_INTEGRATION), so that the headless context and the window contexts
@@ -86,7 +93,32 @@ private:
 // Makes a QtFrameWindow for a job (RenderJob::createWindow); on the UI thread.
 WindowFactory qtWindowFactory();
 
-class FrameWidget : public QOpenGLWidget {
+// The client area when Qt has OpenGL: draws what its frame window says, under the scene lock.
+class GlView : public QOpenGLWidget {
+    Q_OBJECT
+public:
+    GlView(RenderJob& job, QWidget* parent);
+    ~GlView() override;
+    // Draws the scene for a width x height viewport into the bound framebuffer: black when the
+    // worker holds the scene lock or there is no renderer. The context must be current.
+    void drawScene(int width, int height);
+    // capture's draw: a width x height framebuffer of this context, read back.
+    std::optional<RgbaImage> captureScene(int width, int height);
+    const std::string& lastError() const { return error_; }
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+
+private:
+    void releaseRenderer();
+
+    RenderJob& job_;
+    std::unique_ptr<SceneRenderer> renderer_;
+    std::string error_;
+};
+
+class FrameWidget : public QWidget {
     Q_OBJECT
 public:
     FrameWidget(RenderJob& job, QtFrameWindow& window);
@@ -97,6 +129,12 @@ public:
     void applyPlacement(int width, int height, bool reusePosition, ScreenPoint position);
     // The draw of capture, on the UI thread.
     std::optional<RgbaImage> captureScene(int width, int height);
+    // The client area's picture as the screen shows it (device pixels).
+    QImage grabPicture();
+    // Repaints the client area.
+    void refresh();
+    // The OpenGL client area; null where Qt has no OpenGL.
+    GlView* glView() const { return gl_; }
     // Puts the camera and the model back as the render left them and repaints, when the
     // scene may be turned (see canTurn).
     void resetView();
@@ -105,11 +143,11 @@ public:
     bool canTurn();
     bool isPlaced() const { return placed_; }
     // Why the last paint drew nothing ("" after a good one).
-    const std::string& lastError() const { return error_; }
+    const std::string& lastError() const;
 
 protected:
-    void initializeGL() override;
-    void paintGL() override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -125,12 +163,12 @@ private:
     friend class QtFrameWindow;
     // Runs turn on the scene under the scene lock when turning acts now, then repaints.
     template <class Turn> void turnScene(Turn turn);
-    void drawScene(int width, int height);
-    void releaseRenderer();
+    // The headless renderer's picture of the scene (device pixels), black when there is none.
+    QImage headlessPicture(int width, int height);
 
     RenderJob& job_;
     QtFrameWindow* window_; // the owner; null once it is gone
-    std::unique_ptr<SceneRenderer> renderer_;
+    GlView* gl_ = nullptr;
     bool placed_ = false;
     bool leftDrag_ = false;
     bool rightDrag_ = false;
