@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds a Release build and runs the main job on the bundled
-# examples: compiles a program, evaluates it, then renders a model to a picture and an animated
-# model to a film (headless: no display is needed) and says where they are.
+# Installs what is missing, builds a Release build, then: with a display, opens the desktop
+# application on a bundled example; without one (or with --headless), runs the main job on the
+# bundled examples: compiles a program, evaluates it, then renders a model to a picture and an
+# animated model to a film and says where they are.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/ensure-deps.sh
@@ -10,6 +11,11 @@ build=build
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLV_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 lv="$build/cli/lumovar"
+
+if [ "${1:-}" != "--headless" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+    echo "== lumovar examples/csg_part.lv (desktop application)"
+    exec "$lv" examples/csg_part.lv
+fi
 out=out
 mkdir -p "$out"
 

@@ -1,6 +1,9 @@
-// lumovar: the command-line front end. Subcommands work headless and never need a display.
+// lumovar: the desktop application with no arguments or with .lv and .lvm files; otherwise
+// the command-line front end, whose subcommands work headless and never need a display.
 #include <cstdio>
 #include <cstring>
+
+#include "app/application.h"
 
 #include "cli/args.h"
 #include "cli/commands.h"
@@ -30,10 +33,7 @@ void printHelp() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        printHelp();
-        return lv::cli::kExitUsage;
-    }
+    if (lv::app::isGuiCommandLine(argc, argv)) return lv::app::runGui(argc, argv);
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         printHelp();
         return lv::cli::kExitOk;

@@ -1,0 +1,66 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <clocale>
+
+#include "app/main_window.h"
+
+namespace lv::app {
+
+namespace {
+
+bool isSourceOrModelName(const char* arg) {
+    QString name = QString::fromLocal8Bit(arg);
+    return !name.startsWith(QLatin1Char('-')) &&
+           (name.endsWith(QStringLiteral(".lv"), Qt::CaseInsensitive) ||
+            name.endsWith(QStringLiteral(".lvm"), Qt::CaseInsensitive));
+}
+
+} // namespace
+
+Application::Application(std::unique_ptr<ui::UiServices> ui, const QString& filmDir)
+    : state_(std::make_unique<AppState>()), ui_(std::move(ui)) {
+    state_->film.reserve(filmFolder(filmDir.toStdString(), xdgCacheHome()));
+    window_ = std::make_unique<MainWindow>(*state_, *ui_);
+}
+
+Application::~Application() {
+    // The worker's job must end before the windows it reports to go.
+    state_->worker.wait();
+    window_.reset();
+}
+
+void Application::openStartupFiles(const QStringList& files) {
+    if (files.isEmpty()) {
+        window_->newDocument();
+        return;
+    }
+    for (const QString& file : files) window_->openFile(file);
+}
+
+bool isGuiCommandLine(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (!isSourceOrModelName(argv[i])) return false;
+    return true;
+}
+
+int runGui(int& argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Lumovar"));
+    QApplication::setApplicationName(QStringLiteral("Lumovar"));
+    QApplication::setDesktopFileName(QStringLiteral("lumovar"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/lumovar/lumovar.png")));
+    // Numbers in dialogs follow the user's locale; the scene text converts back to periods.
+    std::setlocale(LC_ALL, "");
+
+    QStringList files;
+    for (int i = 1; i < argc; ++i) files.append(QString::fromLocal8Bit(argv[i]));
+    Application application(std::make_unique<ui::QtUiServices>(), QDir::currentPath());
+    application.mainWindow().show();
+    application.openStartupFiles(files);
+    return QApplication::exec();
+}
+
+} // namespace lv::app

@@ -1,0 +1,198 @@
+// The main window's command handlers apart from documents and editing: view, model, run,
+// rendering, options and help. Each handler applies its guard first.
+#include <QMessageBox>
+#include <algorithm>
+#include <array>
+
+#include "app/main_window.h"
+
+namespace lv::app {
+
+namespace {
+
+// Commands whose slot is still a stub: they stay disabled until their dialog is built (take
+// an id off this list when its slot is finished).
+constexpr std::array kPendingCommands = {
+    kCmdViewFrame,        kCmdViewAnimation,     kCmdModelAddObject,
+    kCmdModelObjects,     kCmdModelXAssign,      kCmdModelParameters,
+    kCmdModelTransform,   kCmdModelTimeVars,     kCmdModelTimeCurve,
+    kCmdModelSpace,       kCmdRunRenderFrame,    kCmdRunRenderAnimation,
+    kCmdRunCompileFilm,   kCmdRunExport,         kCmdRenderPointOfView,
+    kCmdRenderObjectProperties, kCmdPolyQuality, kCmdPolyGrids,
+    kCmdPolyAxesBox,      kCmdPolyBackground,    kCmdPolyObjectColor,
+    kCmdPolyImageSize,    kCmdRayMaxGradient,    kCmdRayAccuracy,
+    kCmdRayBackground,    kCmdRayObjectColor,    kCmdRayImageSize,
+    kCmdRenderAnimation,  kCmdOptionsLibrary,    kCmdSetEps,
+    kCmdSetAlpha,
+};
+
+// The property page each object-properties command opens on.
+enum ObjectProperty {
+    kPropertyGeneral = 0,
+    kPropertyGrids = 1,
+    kPropertyAxesBox = 2,
+    kPropertyPolyColor = 3,
+    kPropertyMaxGradient = 4,
+    kPropertyAccuracy = 5,
+    kPropertyRayColor = 6,
+};
+
+} // namespace
+
+MainWindow::Handler MainWindow::handlerFor(int id) {
+    switch (id) {
+    case kCmdFileNew: return &MainWindow::onFileNew;
+    case kCmdFileOpen: return &MainWindow::onFileOpen;
+    case kCmdFileClose: return &MainWindow::onFileClose;
+    case kCmdFileSave: return &MainWindow::onFileSave;
+    case kCmdFileSaveAs: return &MainWindow::onFileSaveAs;
+    case kCmdFilePrint: return &MainWindow::onFilePrint;
+    case kCmdFilePrintSetup: return &MainWindow::onFilePrintSetup;
+    case kCmdAppExit: return &MainWindow::onAppExit;
+    case kCmdEditUndo: return &MainWindow::onEditUndo;
+    case kCmdEditCut: return &MainWindow::onEditCut;
+    case kCmdEditCopy: return &MainWindow::onEditCopy;
+    case kCmdEditPaste: return &MainWindow::onEditPaste;
+    case kCmdEditClear: return &MainWindow::onEditDelete;
+    case kCmdEditFind: return &MainWindow::onEditFind;
+    case kCmdEditRepeat: return &MainWindow::onEditFindNext;
+    case kCmdEditReplace: return &MainWindow::onEditReplace;
+    case kCmdEditSelectAll: return &MainWindow::onEditSelectAll;
+    case kCmdViewToolbar: return &MainWindow::onViewToolbar;
+    case kCmdViewStatusBar: return &MainWindow::onViewStatusBar;
+    case kCmdViewBuiltins: return &MainWindow::onViewBuiltins;
+    case kCmdViewFrame: return &MainWindow::onViewFrame;
+    case kCmdViewAnimation: return &MainWindow::onViewAnimation;
+    case kCmdModelAddObject: return &MainWindow::onModelAddObject;
+    case kCmdModelObjects: return &MainWindow::onModelObjects;
+    case kCmdModelXAssign: return &MainWindow::onModelXAssign;
+    case kCmdModelParameters: return &MainWindow::onModelParameters;
+    case kCmdModelTransform: return &MainWindow::onModelTransform;
+    case kCmdModelTimeVars: return &MainWindow::onModelTimeVars;
+    case kCmdModelTimeCurve: return &MainWindow::onModelTimeCurve;
+    case kCmdModelSpace: return &MainWindow::onModelSpace;
+    case kCmdRunCompile: return &MainWindow::onRunCompile;
+    case kCmdRunRenderFrame: return &MainWindow::onRunRenderFrame;
+    case kCmdRunRenderAnimation: return &MainWindow::onRunRenderAnimation;
+    case kCmdRunCompileFilm: return &MainWindow::onRunCompileFilm;
+    case kCmdRunExport: return &MainWindow::onRunExport;
+    case kCmdRenderPointOfView: return &MainWindow::onRenderPointOfView;
+    case kCmdRenderObjectProperties: return &MainWindow::onRenderObjectProperties;
+    case kCmdPolyQuality: return &MainWindow::onPolyQuality;
+    case kCmdPolyGrids: return &MainWindow::onPolyGrids;
+    case kCmdPolyAxesBox: return &MainWindow::onPolyAxesBox;
+    case kCmdPolyBackground: return &MainWindow::onPolyBackground;
+    case kCmdPolyObjectColor: return &MainWindow::onPolyObjectColor;
+    case kCmdPolyImageSize: return &MainWindow::onPolyImageSize;
+    case kCmdRayMaxGradient: return &MainWindow::onRayMaxGradient;
+    case kCmdRayAccuracy: return &MainWindow::onRayAccuracy;
+    case kCmdRayBackground: return &MainWindow::onRayBackground;
+    case kCmdRayObjectColor: return &MainWindow::onRayObjectColor;
+    case kCmdRayImageSize: return &MainWindow::onRayImageSize;
+    case kCmdRenderAnimation: return &MainWindow::onRenderAnimation;
+    case kCmdOptionsLibrary: return &MainWindow::onOptionsLibrary;
+    case kCmdEditorFont: return &MainWindow::onEditorFont;
+    case kCmdEditorTabWidth: return &MainWindow::onEditorTabWidth;
+    case kCmdSetEps: return &MainWindow::onSetEps;
+    case kCmdSetAlpha: return &MainWindow::onSetAlpha;
+    case kCmdWindowCascade: return &MainWindow::onWindowCascade;
+    case kCmdWindowTile: return &MainWindow::onWindowTile;
+    case kCmdWindowArrange: return &MainWindow::onWindowArrange;
+    case kCmdAppAbout: return &MainWindow::onAppAbout;
+    default: return nullptr; // Light Sources, Colors, Defaults, Contents: no handler
+    }
+}
+
+bool MainWindow::hasHandler(int id) {
+    if (id >= kCmdFileRecent1 && id < kCmdFileRecent1 + kRecentFileCount) return true;
+    bool pending = std::find(kPendingCommands.begin(), kPendingCommands.end(), id) !=
+                   kPendingCommands.end();
+    return !pending && handlerFor(id) != nullptr;
+}
+
+void MainWindow::execute(int id) {
+    if (id >= kCmdFileRecent1 && id < kCmdFileRecent1 + kRecentFileCount) {
+        onFileRecent(id - kCmdFileRecent1);
+    } else if (Handler handler = handlerFor(id)) {
+        (this->*handler)();
+    }
+    refreshCommands();
+}
+
+void MainWindow::onViewFrame() {}     // the frame window's toggle joins with the 3-D window
+void MainWindow::onViewAnimation() {} // playback joins with the animation dialogs
+
+void MainWindow::onModelAddObject() {} // the Add Object dialog joins here
+void MainWindow::onModelObjects() {}   // the object list window joins here
+void MainWindow::onModelXAssign() {}
+void MainWindow::onModelParameters() {}
+void MainWindow::onModelTransform() {}
+
+void MainWindow::onModelTimeVars() {
+    if (refuse(timeVariableGuard(state_.guardState()))) return;
+    // the Time Variables dialog joins here
+}
+
+void MainWindow::onModelTimeCurve() {
+    if (refuse(timeVariableGuard(state_.guardState()))) return;
+    // the time curve dialog joins here
+}
+
+void MainWindow::onModelSpace() {}
+
+void MainWindow::onRunRenderFrame() {
+    if (refuse(renderGuard(state_.guardState()))) return;
+    if (!state_.worker.isIdle()) {
+        ui_.message(this, QString::fromUtf8(render::kRunRenderingRefused), ui::MsgIcon::None);
+        return;
+    }
+    // the single-frame render starts here with the frame window
+}
+
+void MainWindow::onRunRenderAnimation() {
+    if (refuse(animationGuard(state_.guardState()))) return;
+    // the "Animation frames control" dialog joins here
+}
+
+void MainWindow::onRunCompileFilm() {
+    if (refuse(filmGuard(state_.guardState()))) return;
+    // the film compilation joins here
+}
+
+void MainWindow::onRunExport() {
+    if (refuse(exportGuard(state_.guardState()))) return;
+    // the Export dialog joins here
+}
+
+void MainWindow::onRenderPointOfView() {}
+void MainWindow::openObjectProperties(int) {} // the object properties dialog joins here
+void MainWindow::onRenderObjectProperties() { openObjectProperties(kPropertyGeneral); }
+void MainWindow::onPolyQuality() {}
+void MainWindow::onPolyGrids() { openObjectProperties(kPropertyGrids); }
+void MainWindow::onPolyAxesBox() { openObjectProperties(kPropertyAxesBox); }
+void MainWindow::onPolyBackground() {}
+void MainWindow::onPolyObjectColor() { openObjectProperties(kPropertyPolyColor); }
+void MainWindow::onPolyImageSize() {}
+void MainWindow::onRayMaxGradient() { openObjectProperties(kPropertyMaxGradient); }
+void MainWindow::onRayAccuracy() { openObjectProperties(kPropertyAccuracy); }
+void MainWindow::onRayBackground() {}
+void MainWindow::onRayObjectColor() { openObjectProperties(kPropertyRayColor); }
+void MainWindow::onRayImageSize() {}
+
+void MainWindow::onRenderAnimation() {
+    if (refuse(frameSelectionGuard(state_.guardState()))) return;
+    // the "Anination Frames Selection" dialog joins here
+}
+
+void MainWindow::onOptionsLibrary() {} // the Library Properties dialog joins here
+void MainWindow::onSetEps() {}         // the "Lumovar Properties" dialog joins here
+void MainWindow::onSetAlpha() {}
+
+void MainWindow::onAppAbout() {
+    QMessageBox::about(this, QStringLiteral("About Lumovar"),
+                       QStringLiteral("<b>Lumovar</b> %1<br>A modeller for solids defined by "
+                                      "real-valued functions.")
+                           .arg(QStringLiteral(LV_VERSION)));
+}
+
+} // namespace lv::app

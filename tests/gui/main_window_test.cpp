@@ -1,0 +1,278 @@
+// The main window: menus built from the command table, enabling per state, the Model menu's
+// first item, guards through the handlers, exit while rendering, and the reference window.
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QtTest>
+
+#include "app/command_table.h"
+#include "app/reference_window.h"
+#include "app/source_document.h"
+#include "lang/builtins.h"
+#include "tests/gui/gui_test_util.h"
+
+using namespace lv::app;
+using lv::test::GuiFixture;
+
+namespace {
+
+const QByteArray kBall = "ball(x[3], a[1]) {\n  ball = 1 - x[1]*x[1] - x[2]*x[2] - x[3]*x[3];\n}\n";
+
+// Every item of the visible menus in menu order (submenus in place, separators and the Window
+// menu's list of documents left out), with the path of menus it is in.
+void collect(QMenu* menu, const QString& path, QList<QPair<QString, QAction*>>& out) {
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator() || a->property("windowEntry").toBool()) continue;
+        if (a->menu()) {
+            collect(a->menu(), path + "|" + a->text(), out);
+        } else if (a->isVisible() || a->data().toInt() == kCmdFileRecent1 + 1 ||
+                   a->data().toInt() == kCmdFileRecent1 + 2 ||
+                   a->data().toInt() == kCmdFileRecent1 + 3) {
+            out.append({path, a}); // the recent entries keep their places while empty
+        }
+    }
+}
+
+QList<QPair<QString, QAction*>> menuItemsOf(MainWindow& w) {
+    QList<QPair<QString, QAction*>> items;
+    for (QAction* top : w.menuBar()->actions())
+        if (top->isVisible() && top->menu()) {
+            emit top->menu()->aboutToShow();
+            collect(top->menu(), top->text(), items);
+        }
+    return items;
+}
+
+// The action's text with its first shortcut, as a menu stores it (extra keys not shown).
+QString stored(QAction* a, const CommandRow& row) {
+    QList<QKeySequence> keys = a->shortcuts();
+    if (!*row.shortcut) return keys.size() > (*extraShortcut(row.id) ? 1 : 0) ? "?" : a->text();
+    return keys.isEmpty() ? a->text() : a->text() + "\t" + keys.first().toString();
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { lv::test::useTestSettings(); }
+
+    void everyMenuItemMatchesTheTableInBothMenuSets() {
+        GuiFixture f;
+        for (MenuSet set : {MenuSet::NoDocument, MenuSet::Document}) {
+            if (set == MenuSet::Document) f.window->newDocument();
+            QCOMPARE(f.window->menuSet(), set);
+            QList<QPair<QString, QAction*>> items = menuItemsOf(*f.window);
+            std::vector<const CommandRow*> rows = menuItems(set);
+            QCOMPARE(items.size(), qsizetype(rows.size()));
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const auto& [path, action] = items[qsizetype(i)];
+                QCOMPARE(action->data().toInt(), rows[i]->id);
+                QCOMPARE(path, QString(rows[i]->menuPath));
+                QCOMPARE(stored(action, *rows[i]), QString::fromStdString(storedText(*rows[i])));
+            }
+        }
+        // F7 compiles too; the stored text keeps no shortcut.
+        QAction* compile = f.window->action(kCmdRunCompile);
+        QCOMPARE(compile->text(), QString("&Compile"));
+        QVERIFY(compile->shortcuts().contains(QKeySequence(Qt::Key_F7)));
+    }
+
+    void toolbarHasTheTenEntries() {
+        GuiFixture f;
+        QList<QAction*> bar = f.window->toolBar()->actions();
+        QCOMPARE(bar.size(), 10);
+        std::span<const int> ids = toolbarCommands();
+        for (int i = 0; i < 10; ++i) {
+            if (ids[std::size_t(i)] == 0)
+                QVERIFY(bar[i]->isSeparator());
+            else
+                QCOMPARE(bar[i], f.window->action(ids[std::size_t(i)]));
+        }
+    }
+
+    void actionsFollowTheRulesInEveryState() {
+        GuiFixture f;
+        auto check = [&](const char* label) {
+            f.window->refreshCommands();
+            CommandState s = f.window->commandState();
+            for (const CommandRow& row : commandTable()) {
+                bool want = row.enabling(s).enabled && MainWindow::hasHandler(row.id);
+                if (row.id >= kCmdFileRecent1 && row.id < kCmdFileRecent1 + kRecentFileCount)
+                    continue; // placeholders: checked with the recent list
+                QVERIFY2(f.window->action(row.id)->isEnabled() == want,
+                         qPrintable(QString("%1: %2").arg(label).arg(row.text)));
+            }
+        };
+        check("no document");
+        QVERIFY(!f.window->action(kCmdRunCompile)->isEnabled());
+        f.window->newDocument();
+        check("document");
+        QVERIFY(f.window->action(kCmdRunCompile)->isEnabled());
+        QVERIFY(f.addObject(kBall, "ball"));
+        check("objects");
+        QCOMPARE(f.window->commandState().modelObjects, 1);
+        f.blockWorker();
+        check("worker busy");
+        QVERIFY(f.window->action(kCmdAppExit)->isEnabled());
+        f.unblockWorker();
+        // Items without a command stay disabled whatever the state.
+        for (int id : {kCmdPolyLights, kCmdRayLights, kCmdOptionsColors, kCmdOptionsDefaults,
+                       kCmdHelpContents})
+            QVERIFY(!f.window->action(id)->isEnabled());
+        // Compile is disabled again once every document window is closed.
+        for (auto* doc : f.window->documents()) f.window->closeDocument(doc);
+        QVERIFY(!f.window->action(kCmdRunCompile)->isEnabled());
+        QCOMPARE(f.window->menuSet(), MenuSet::NoDocument);
+    }
+
+    void modelMenuFirstItemSwitches() {
+        GuiFixture f;
+        QMenu* model = nullptr;
+        for (QAction* top : f.window->menuBar()->actions())
+            if (top->text() == "&Model") model = top->menu();
+        QVERIFY(model);
+        auto first = [&] {
+            emit model->aboutToShow();
+            return model->actions().first();
+        };
+        QCOMPARE(first()->text(), QString("&Add Object"));
+        QCOMPARE(first()->data().toInt(), 32769);
+        QVERIFY(f.addObject(kBall, "ball"));
+        QCOMPARE(first()->text(), QString("&Objects"));
+        QCOMPARE(first()->data().toInt(), 101);
+        // The last object removed while the object list is open: still "&Objects".
+        f.state.objectListOpen = true;
+        f.state.model.removeAll();
+        QCOMPARE(first()->data().toInt(), 101);
+        f.state.objectListOpen = false;
+        QCOMPARE(first()->data().toInt(), 32769);
+        // One first item at a time.
+        int forms = 0;
+        for (QAction* a : model->actions())
+            forms += a->data().toInt() == 101 || a->data().toInt() == 32769;
+        QCOMPARE(forms, 1);
+    }
+
+    void guardsRefuseInOrderThroughTheHandlers() {
+        GuiFixture f;
+        auto last = [&] { return f.ui.lastText(); };
+        f.window->execute(kCmdRunRenderAnimation);
+        QCOMPARE(last(), QString("Model must contain at least one object to render"));
+        QCOMPARE(f.ui.shown.back().icon, lv::ui::MsgIcon::None);
+        f.window->execute(kCmdRunRenderFrame);
+        QCOMPARE(last(), QString("Model must contain at least one object to render"));
+
+        lv::model::ModelObject* ball = f.addObject(kBall, "ball");
+        QVERIFY(ball);
+        f.state.timeCurve.appendRow(0, 0, 0);
+        f.window->execute(kCmdRunRenderAnimation);
+        QCOMPARE(last(), QString("Some objects in model must have some time dependent "
+                                 "parameters"));
+        f.window->execute(kCmdModelTimeVars);
+        QCOMPARE(last(), QString(kMsgDefineTimeVariable));
+        QCOMPARE(f.ui.shown.back().icon, lv::ui::MsgIcon::Information);
+        std::size_t boxes = f.ui.shown.size();
+        f.window->execute(kCmdModelTimeCurve);
+        QCOMPARE(f.ui.shown.size(), boxes + 1);
+
+        QVERIFY(lv::model::setKind(ball->aBindings, 0, lv::model::T2));
+        f.state.timeCurve.clear();
+        f.window->execute(kCmdRunRenderAnimation);
+        QCOMPARE(last(), QString("Animation Time Curve must be defined"));
+        f.window->execute(kCmdRenderAnimation);
+        QCOMPARE(last(), QString("Lumovar expects you to  define Time Curve, at first"));
+        QCOMPARE(f.ui.shown.back().icon, lv::ui::MsgIcon::Information);
+        f.window->execute(kCmdRunCompileFilm);
+        QCOMPARE(last(), QString("There are no ready animation frames.\nOperation canceled."));
+
+        f.blockWorker();
+        for (int id : {kCmdRunRenderFrame, kCmdRunRenderAnimation}) {
+            f.window->execute(id);
+            QCOMPARE(last(), QString("This function is disallowed when the rendering proccess "
+                                     "active"));
+        }
+        for (int id : {kCmdRunExport, kCmdRunCompileFilm}) {
+            f.window->execute(id);
+            QCOMPARE(last(), QString("The exporting function is disallowed when the rendering "
+                                     "proccess active"));
+            QCOMPARE(f.ui.shown.back().icon, lv::ui::MsgIcon::Warning);
+        }
+        f.unblockWorker();
+    }
+
+    void exitIsRefusedWhileRendering() {
+        GuiFixture f;
+        f.window->show();
+        auto* doc = f.window->newDocument();
+        doc->insertPlainText("edited");
+        f.blockWorker();
+        QVERIFY(!f.window->close());
+        QCOMPARE(f.ui.lastText(),
+                 QString("The exit function is disallowed when the rendering proccess active"));
+        QCOMPARE(f.ui.shown.back().icon, lv::ui::MsgIcon::None);
+        QVERIFY(f.window->isVisible());
+        QCOMPARE(f.window->documents().size(), 1);
+        f.unblockWorker();
+        // Idle: the modified document is offered for saving; Cancel keeps everything open.
+        f.ui.answers.push_back(lv::ui::MsgResult::Cancel);
+        QVERIFY(!f.window->close());
+        QCOMPARE(f.ui.shown.back().buttons, lv::ui::MsgButtons::YesNoCancel);
+        QVERIFY(f.window->isVisible());
+        f.ui.answers.push_back(lv::ui::MsgResult::No);
+        QVERIFY(f.window->close());
+    }
+
+    void referenceWindowListsTheBuiltinsSorted() {
+        QStringList entries = builtinReferenceEntries();
+        QCOMPARE(entries.size(), 66);
+        for (int i = 1; i < entries.size(); ++i)
+            QVERIFY2(QString::compare(entries[i - 1], entries[i], Qt::CaseInsensitive) <= 0,
+                     qPrintable(entries[i]));
+        for (int row = 0; row < lv::lang::kBuiltinCount; ++row)
+            QVERIFY(entries.contains(QString::fromStdString(lv::lang::builtinSignature(row))));
+        QVERIFY(entries.contains("lvsphere(A, A, R)"));
+
+        GuiFixture f;
+        ReferenceWindow* ref = f.window->referenceWindow();
+        QVERIFY(!ref->isVisible());
+        QCOMPARE(ref->windowTitle(), QString("Built-in Lumovar functions reference"));
+        QCOMPARE(ref->list()->count(), 66);
+        QCOMPARE(ref->list()->item(0)->text(), entries.first());
+        QCOMPARE(ref->list()->item(65)->text(), entries.last());
+        QVERIFY(!ref->findChildren<QLabel*>().isEmpty());
+        QStringList labels;
+        for (QLabel* l : ref->findChildren<QLabel*>()) labels << l->text();
+        QVERIFY(labels.contains("R - real value; A - array; S - string."));
+        QVERIFY(labels.contains("See documentation for details."));
+
+        f.window->show();
+        f.window->execute(kCmdViewBuiltins);
+        QVERIFY(ref->isVisible());
+        QVERIFY(f.window->action(kCmdViewBuiltins)->isChecked());
+        ref->close(); // the close box only hides it
+        QVERIFY(!ref->isVisible());
+        QVERIFY(!f.window->action(kCmdViewBuiltins)->isChecked());
+        f.window->execute(kCmdViewBuiltins);
+        QVERIFY(ref->isVisible());
+        f.window->execute(kCmdViewBuiltins);
+        QVERIFY(!ref->isVisible());
+    }
+
+    void viewToggles() {
+        GuiFixture f;
+        f.window->show();
+        QVERIFY(f.window->action(kCmdViewToolbar)->isChecked());
+        f.window->execute(kCmdViewToolbar);
+        QVERIFY(!f.window->toolBar()->isVisible());
+        QVERIFY(!f.window->action(kCmdViewToolbar)->isChecked());
+        f.window->execute(kCmdViewStatusBar);
+        QVERIFY(!f.window->action(kCmdViewStatusBar)->isChecked());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
