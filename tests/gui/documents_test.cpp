@@ -32,7 +32,7 @@ const QByteArray kBad = "ball(x[3], a[0]) {\n  ball = 1 - ;\n}\n";
 class DocumentsTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { lv::test::useTestSettings(); }
+    void initTestCase() { lv::test::useTestSettings("documents_tests"); }
     void init() { QSettings().clear(); }
 
     void codecRoundTripsEveryByteSequence() {

@@ -2,6 +2,7 @@
 // Shared by the desktop tests: a main window over its own state with fake message boxes and
 // choosers, scratch files, and a worker held busy on demand.
 #include <QFile>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <atomic>
@@ -15,11 +16,13 @@
 
 namespace lv::test {
 
-// Keeps settings and caches out of the user's files; call before anything reads settings.
-inline void useTestSettings() {
+// Keeps settings and caches out of the user's files, in a store of the test program's own
+// (test programs run in parallel), emptied first; call before anything reads settings.
+inline void useTestSettings(const QString& program) {
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setOrganizationName(QStringLiteral("LumovarTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("LumovarTest"));
+    QCoreApplication::setApplicationName(program);
+    QSettings().clear();
 }
 
 struct GuiFixture {

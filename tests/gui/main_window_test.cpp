@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSettings>
 #include <QToolBar>
 #include <QtTest>
 
@@ -58,7 +59,8 @@ QString stored(QAction* a, const CommandRow& row) {
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { lv::test::useTestSettings(); }
+    void initTestCase() { lv::test::useTestSettings("main_window_tests"); }
+    void init() { QSettings().clear(); }
 
     void everyMenuItemMatchesTheTableInBothMenuSets() {
         GuiFixture f;

@@ -15,7 +15,7 @@ using lv::test::GuiFixture;
 class ScreenshotTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { lv::test::useTestSettings(); }
+    void initTestCase() { lv::test::useTestSettings("screenshot_tests"); }
 
     void twoTiledDocumentsOneHighlighted() {
         GuiFixture f;
