@@ -272,11 +272,15 @@ TEST_F(MeshFiles, NumbersIgnoreTheLocale) {
     }
     std::string error;
     const bool ok = writePolyFile(dir_ / "t.poly", oneTriangle(), error) &&
-                    writeMeshFile(dir_ / "t.obj", onePart(), error);
+                    writeMeshFile(dir_ / "t.obj", onePart(), error) &&
+                    writeMeshFile(dir_ / "t.3mf", onePart(), error);
     std::setlocale(LC_ALL, saved.c_str());
     ASSERT_TRUE(ok) << error;
     EXPECT_EQ(readFile(dir_ / "t.poly").find(','), std::string::npos);
     EXPECT_EQ(readFile(dir_ / "t.obj").find(','), std::string::npos);
+    const std::string model = meshtest::unzipMember(readFile(dir_ / "t.3mf"), "3D/3dmodel.model");
+    EXPECT_NE(model.find("<vertex "), std::string::npos);
+    EXPECT_EQ(model.find(','), std::string::npos);
     if (!comma) {
         GTEST_SKIP() << "no locale with a decimal comma installed";
     }
