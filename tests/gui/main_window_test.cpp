@@ -7,9 +7,16 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QToolBar>
+#include <QAccessible>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QtTest>
 
+#include "app/application.h"
 #include "app/command_table.h"
+#include "app/editor_dialogs.h"
 #include "app/reference_window.h"
 #include "app/source_document.h"
 #include "lang/builtins.h"
@@ -273,6 +280,101 @@ private slots:
         QVERIFY(!f.window->action(kCmdViewToolbar)->isChecked());
         f.window->execute(kCmdViewStatusBar);
         QVERIFY(!f.window->action(kCmdViewStatusBar)->isChecked());
+    }
+
+    void startUpOpensEachFileAndGoesOnPastAMissingOne() {
+        QTemporaryDir dir;
+        auto fake = std::make_unique<lv::ui::FakeUiServices>();
+        lv::ui::FakeUiServices* ui = fake.get();
+        {
+            Application app(std::move(fake), dir.path());
+            QVERIFY(app.state().film.isHeld());
+            QVERIFY(app.state().film.path().starts_with(dir.path().toStdString()));
+            QVERIFY(!app.mainWindow().referenceWindow()->isVisible());
+            QString a = dir.filePath("a.lv");
+            QFile file(a);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(kBall);
+            file.close();
+            app.openStartupFiles({dir.filePath("missing.lv"), a});
+            QCOMPARE(ui->shown.size(), std::size_t(1));
+            QVERIFY(ui->lastText().contains("missing.lv"));
+            QCOMPARE(app.mainWindow().documents().size(), 1);
+            QCOMPARE(app.mainWindow().currentDocument()->title(), QString("a.lv"));
+        }
+        Application empty(std::make_unique<lv::ui::FakeUiServices>(), dir.path());
+        empty.openStartupFiles({});
+        QCOMPARE(empty.mainWindow().documents().size(), 1);
+        QCOMPARE(empty.mainWindow().currentDocument()->title(), QString("Untitled1"));
+    }
+
+    void filmFallsBackToTheCacheFolder() {
+        QTemporaryDir dir;
+        QCOMPARE(filmFolder(dir.path().toStdString(), "/unused"), dir.path().toStdString());
+        std::string cache = dir.filePath("cache").toStdString();
+        QCOMPARE(filmFolder(dir.filePath("gone").toStdString(), cache), cache + "/lumovar");
+        QVERIFY(QFileInfo(QString::fromStdString(cache + "/lumovar")).isDir());
+    }
+
+    void commandLineChoosesTheDesktopForSourceAndModelFiles() {
+        auto gui = [](std::vector<const char*> args) {
+            args.insert(args.begin(), "lumovar");
+            return isGuiCommandLine(int(args.size()), const_cast<char**>(args.data()));
+        };
+        QVERIFY(gui({}));
+        QVERIFY(gui({"a.lv", "dir/B.LV", "m.lvm"}));
+        QVERIFY(!gui({"check", "a.lv"}));
+        QVERIFY(!gui({"a.lv", "--help"}));
+        QVERIFY(!gui({"frobnicate"}));
+        QVERIFY(!gui({"notes.txt"}));
+    }
+
+    void geometryAndKeyboard() {
+        QRect placed;
+        {
+            GuiFixture f;
+            f.window->setGeometry(40, 50, 777, 555);
+            f.window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+            placed = f.window->geometry();
+            QVERIFY(f.window->close());
+        }
+        GuiFixture f;
+        QCOMPARE(f.window->size(), placed.size());
+
+        // F7 compiles; the status bar shows where the cursor is.
+        f.window->show();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        auto* doc = f.window->openFile(f.write("k.lv", kBall));
+        QVERIFY(doc);
+        doc->setFocus();
+        QTest::keyClick(doc, Qt::Key_F7);
+        QCOMPARE(f.ui.lastText(), QString("Compilation successfull"));
+        doc->goTo(2, 5);
+        QLabel* pane = nullptr;
+        for (QLabel* l : f.window->statusBar()->findChildren<QLabel*>())
+            if (l->accessibleName() == "Cursor position") pane = l;
+        QVERIFY(pane);
+        QCOMPARE(pane->text(), QString("Ln 2, Col 5"));
+    }
+
+    void controlsCarryTheirLabelsAsAccessibleNames() {
+        GuiFixture f;
+        f.window->show();
+        for (QToolButton* b : f.window->toolBar()->findChildren<QToolButton*>()) {
+            if (!b->defaultAction() || b->defaultAction()->isSeparator()) continue;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
+            QVERIFY(a);
+            QVERIFY2(!a->text(QAccessible::Name).isEmpty(), qPrintable(b->text()));
+        }
+        ReferenceWindow* ref = f.window->referenceWindow();
+        QCOMPARE(ref->list()->accessibleName(), QString("List of available functions:"));
+        auto* close = ref->findChild<QPushButton*>();
+        QVERIFY(close);
+        QCOMPARE(close->accessibleName(), QString("Close"));
+        TabWidthDialog tabs(4, [](const QString&) {});
+        QCOMPARE(tabs.field()->accessibleName(), QString("Enter the tab stop width:"));
     }
 };
 
