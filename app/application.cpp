@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QIcon>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/main_window.h"
 
@@ -47,6 +49,13 @@ bool isGuiCommandLine(int argc, char** argv) {
 }
 
 int runGui(int& argc, char** argv) {
+    // Without any display Qt would abort; say what to do instead.
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+        !std::getenv("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "lumovar: no display for the desktop application; the commands "
+                             "work without one (see lumovar --help)\n");
+        return 2;
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Lumovar"));
     QApplication::setApplicationName(QStringLiteral("Lumovar"));

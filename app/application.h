@@ -37,7 +37,8 @@ private:
 // are all .lv or .lvm files.
 bool isGuiCommandLine(int argc, char** argv);
 
-// Runs the desktop application on the files named in argv[1..]; returns the exit status.
+// Runs the desktop application on the files named in argv[1..]; returns the exit status (2,
+// with a message, when there is no display to show it on).
 int runGui(int& argc, char** argv);
 
 } // namespace lv::app

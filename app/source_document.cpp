@@ -70,9 +70,8 @@ bool SourceDocument::load(const QString& path, QString& error) {
 }
 
 QByteArray SourceDocument::bytes() const {
-    QString raw = document()->toRawText();
-    // The document's raw text ends without a separator after its last block.
-    return encodeSource(raw, lineEnding_);
+    // The raw text keeps characters that the plain text would change (no-break spaces).
+    return encodeSource(document()->toRawText(), lineEnding_);
 }
 
 bool SourceDocument::saveTo(const QString& path, QString& error) {

@@ -25,6 +25,8 @@ done
 printf 'cube(x[3], a[0]) { cube = 1 - x[1]; }\n' > "$tmp/cube.lv"
 expect "headless without a display" 0 "cube x[3] a[0]" -- \
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$lv" check "$tmp/cube.lv"
+expect "desktop without a display" 2 "no display" -- \
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$lv" "$tmp/cube.lv"
 expect "unknown command" 2 "unknown command" -- env -u DISPLAY "$lv" frobnicate.txt
 
 finish "desktop tests"
