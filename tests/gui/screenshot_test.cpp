@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QtTest>
 
+#include "app/reference_window.h"
 #include "app/source_document.h"
 #include "tests/gui/gui_test_util.h"
 
@@ -52,6 +53,13 @@ private slots:
         QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
         QVERIFY2(reserved > 20, qPrintable(QString::number(reserved)));
         QVERIFY2(builtin > 20, qPrintable(QString::number(builtin)));
+
+        // The reference window beside it, for the record.
+        f.window->execute(lv::app::kCmdViewBuiltins);
+        auto* ref = static_cast<QWidget*>(f.window->referenceWindow());
+        QVERIFY(QTest::qWaitForWindowExposed(ref));
+        QTest::qWait(100);
+        QVERIFY(ref->grab().save(folder + "/reference_window.png"));
     }
 };
 
