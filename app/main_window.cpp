@@ -16,6 +16,7 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include "app/model_commands.h"
 #include "app/recent_files.h"
 #include "app/reference_window.h"
 #include "app/source_document.h"
@@ -50,9 +51,14 @@ MainWindow::MainWindow(AppState& state, ui::UiServices& ui, QWidget* parent)
     reference_ = new ReferenceWindow(this);
     reference_->hide();
     recent_ = loadRecentFiles();
+    modelCommands_ = std::make_unique<ModelCommands>(
+        ModelContext{state_.model, state_.sources, state_.timeCurve,
+                     [this] { return state_.worker.isIdle(); }},
+        ui_, this);
 
     createActions();
     createMenus();
+    modelCommands_->addMenuItems(menus_["&Model"]);
     createToolBar();
     createStatusBar();
     readSettings();
@@ -64,6 +70,11 @@ MainWindow::MainWindow(AppState& state, ui::UiServices& ui, QWidget* parent)
         refreshCommands();
     });
     connect(reference_, &ReferenceWindow::visibilityChanged, this, [this] { refreshCommands(); });
+    connect(modelCommands_.get(), &ModelCommands::commandsChanged, this, [this] {
+        state_.objectListOpen = modelCommands_->objectListOpen();
+        updateTitle();
+        refreshCommands();
+    });
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
             [this] { refreshCommands(); });
     updateTitle();
@@ -297,6 +308,8 @@ QAction* MainWindow::action(int id) const {
 
 void MainWindow::updateTitle() {
     QString title = QString::fromUtf8(ui::kAppTitle);
+    const QString model = modelCommands_->modelTitle();
+    if (!model.isEmpty()) title += QStringLiteral(" - ") + model;
     if (SourceDocument* doc = currentDocument()) title += QStringLiteral(" - ") + doc->title();
     setWindowTitle(title);
 }
@@ -328,6 +341,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
+    }
+    if (!modelCommands_->confirmClose()) {
+        event->ignore();
+        return;
     }
     writeSettings();
     reference_->hide();

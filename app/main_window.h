@@ -33,6 +33,7 @@ class QToolBar;
 namespace lv::app {
 
 class FindDialog;
+class ModelCommands;
 class ReferenceWindow;
 class SourceDocument;
 
@@ -46,6 +47,8 @@ public:
     ui::UiServices& ui() { return ui_; }
     QMdiArea* mdiArea() const { return mdi_; }
     ReferenceWindow* referenceWindow() const { return reference_; }
+    // The object dialogs, the object list window, model files and the model notifications.
+    ModelCommands& modelCommands() const { return *modelCommands_; }
     QToolBar* toolBar() const { return toolBar_; }
 
     // What the enabling rules read, taken from the windows and the application state now.
@@ -207,6 +210,7 @@ private:
     bool findWholeWord_ = false;
     bool findDown_ = true;
     QPointer<FindDialog> findDialog_;
+    std::unique_ptr<ModelCommands> modelCommands_;
 };
 
 } // namespace lv::app

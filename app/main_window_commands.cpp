@@ -5,6 +5,8 @@
 #include <array>
 
 #include "app/main_window.h"
+#include "app/model_commands.h"
+#include "dialogs/object_properties_rules.h"
 
 namespace lv::app {
 
@@ -13,9 +15,8 @@ namespace {
 // Commands whose slot is still a stub: they stay disabled until their dialog is built (take
 // an id off this list when its slot is finished).
 constexpr std::array kPendingCommands = {
-    kCmdViewFrame,        kCmdViewAnimation,     kCmdModelAddObject,
-    kCmdModelObjects,     kCmdModelXAssign,      kCmdModelParameters,
-    kCmdModelTransform,   kCmdModelTimeVars,     kCmdModelTimeCurve,
+    kCmdViewFrame,        kCmdViewAnimation,     kCmdModelTimeVars,
+    kCmdModelTimeCurve,
     kCmdModelSpace,       kCmdRunRenderFrame,    kCmdRunRenderAnimation,
     kCmdRunCompileFilm,   kCmdRunExport,         kCmdRenderPointOfView,
     kCmdRenderObjectProperties, kCmdPolyQuality, kCmdPolyGrids,
@@ -122,11 +123,11 @@ void MainWindow::execute(int id) {
 void MainWindow::onViewFrame() {}     // the frame window's toggle joins with the 3-D window
 void MainWindow::onViewAnimation() {} // playback joins with the animation dialogs
 
-void MainWindow::onModelAddObject() {} // the Add Object dialog joins here
-void MainWindow::onModelObjects() {}   // the object list window joins here
-void MainWindow::onModelXAssign() {}
-void MainWindow::onModelParameters() {}
-void MainWindow::onModelTransform() {}
+void MainWindow::onModelAddObject() { modelCommands_->addObject(); }
+void MainWindow::onModelObjects() { modelCommands_->showObjects(); }
+void MainWindow::onModelXAssign() { modelCommands_->editObjects(dialogs::XAssignTab); }
+void MainWindow::onModelParameters() { modelCommands_->editObjects(dialogs::AParamsTab); }
+void MainWindow::onModelTransform() { modelCommands_->editObjects(dialogs::TransformTab); }
 
 void MainWindow::onModelTimeVars() {
     if (refuse(timeVariableGuard(state_.guardState()))) return;

@@ -9,6 +9,7 @@
 #include <QStatusBar>
 
 #include "app/main_window.h"
+#include "app/model_commands.h"
 #include "app/source_document.h"
 
 namespace lv::app {
@@ -123,19 +124,8 @@ SourceDocument* MainWindow::openFile(const QString& path) {
 }
 
 bool MainWindow::openModelFile(const QString& path) {
-    model::ModelFileContents contents;
-    std::string error;
-    if (!model::loadModelFile(path.toStdString(), state_.sources, contents, error)) {
-        ui_.message(this, QString::fromStdString(error), ui::MsgIcon::Error);
-        return false;
-    }
-    state_.model = std::move(contents.model);
-    state_.timeCurve.clear();
-    for (const model::TimeRow& row : contents.timeRows)
-        state_.timeCurve.appendRow(row.t1, row.t2, row.t3);
-    lang::setEps(contents.eps);
-    lang::setAlpha(contents.alpha);
-    addRecentFile(QFileInfo(path).absoluteFilePath());
+    if (!modelCommands_->openModel(path)) return false;
+    addRecentFile(modelCommands_->modelPath());
     statusBar()->showMessage(QStringLiteral("Model %1: %2 objects")
                                  .arg(QFileInfo(path).fileName())
                                  .arg(state_.model.count()));

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QMenu>
+#include <utility>
 #include <QWidget>
 
 #include "dialogs/add_object_dialog.h"
@@ -55,14 +56,22 @@ void ModelCommands::editObjects(int tab) {
 }
 
 void ModelCommands::addMenuItems(QMenu* menu) {
-    menu->addSeparator();
-    connect(menu->addAction(tr("Open Model...")), &QAction::triggered, this,
-            [this] { openModelChosen(); });
-    connect(menu->addAction(tr("Save Model...")), &QAction::triggered, this,
-            [this] { saveModel(); });
-    connect(menu->addAction(tr("Save Model As...")), &QAction::triggered, this,
-            [this] { saveModelAs(); });
+    menu->addSeparator()->setProperty("modelFileEntry", true);
+    const std::pair<QString, void (ModelCommands::*)()> items[] = {
+        {tr("Open Model..."), &ModelCommands::openModelAction},
+        {tr("Save Model..."), &ModelCommands::saveModelAction},
+        {tr("Save Model As..."), &ModelCommands::saveModelAsAction},
+    };
+    for (const auto& [text, slot] : items) {
+        QAction* action = menu->addAction(text);
+        action->setProperty("modelFileEntry", true); // not one of the command table's rows
+        connect(action, &QAction::triggered, this, slot);
+    }
 }
+
+void ModelCommands::openModelAction() { openModelChosen(); }
+void ModelCommands::saveModelAction() { saveModel(); }
+void ModelCommands::saveModelAsAction() { saveModelAs(); }
 
 bool ModelCommands::openModelChosen() {
     const QString path = ui_.openFileName(window_, tr("Open Model"),
@@ -141,6 +150,7 @@ bool ModelCommands::confirmClose() {
 }
 
 QString ModelCommands::modelTitle() const {
+    if (path_.isEmpty() && !events_.isModified()) return {};
     QString name = path_.isEmpty() ? tr("untitled model") : QFileInfo(path_).fileName();
     if (events_.isModified()) name += QLatin1Char('*');
     return name;

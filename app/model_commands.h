@@ -69,7 +69,8 @@ public:
     // At exit: asks whether to save a modified model (Yes/No/Cancel). False on Cancel or when
     // the save fails; true when unmodified.
     bool confirmClose();
-    // The model's name (its file name, or "untitled model") with "*" while modified.
+    // The model's name (its file name, or "untitled model") with "*" while modified; empty for
+    // a model that has neither a file nor changes.
     QString modelTitle() const;
     const QString& modelPath() const { return path_; }
 
@@ -78,6 +79,9 @@ signals:
     void commandsChanged();
 
 private:
+    void openModelAction();
+    void saveModelAction();
+    void saveModelAsAction();
     bool saveTo(const QString& path);
 
     ModelContext context_;

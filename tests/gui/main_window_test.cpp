@@ -29,11 +29,14 @@ namespace {
 
 const QByteArray kBall = "ball(x[3], a[1]) {\n  ball = 1 - x[1]*x[1] - x[2]*x[2] - x[3]*x[3];\n}\n";
 
-// Every item of the visible menus in menu order (submenus in place, separators and the Window
-// menu's list of documents left out), with the path of menus it is in.
+// Every item of the visible menus in menu order (submenus in place, separators, the Window
+// menu's list of documents and the model file items beyond the table left out), with the path
+// of menus it is in.
 void collect(QMenu* menu, const QString& path, QList<QPair<QString, QAction*>>& out) {
     for (QAction* a : menu->actions()) {
-        if (a->isSeparator() || a->property("windowEntry").toBool()) continue;
+        if (a->isSeparator() || a->property("windowEntry").toBool() ||
+            a->property("modelFileEntry").toBool())
+            continue;
         if (a->menu()) {
             collect(a->menu(), path + "|" + a->text(), out);
         } else if (a->isVisible() || a->data().toInt() == kCmdFileRecent1 + 1 ||
