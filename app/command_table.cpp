@@ -178,6 +178,10 @@ int modelMenuFirstItem(const CommandState& state) {
 
 std::span<const int> toolbarCommands() { return kToolbar; }
 
-const char* extraShortcut(int id) { return id == kCmdRunCompile ? "F7" : ""; }
+const char* extraShortcut(int id) {
+    if (id == kCmdRunCompile) return "F7";
+    if (id == kCmdEditFind) return "Ctrl+F";
+    return "";
+}
 
 } // namespace lv::app

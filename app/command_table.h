@@ -140,7 +140,7 @@ int modelMenuFirstItem(const CommandState& state);
 // -, Print, About.
 std::span<const int> toolbarCommands();
 
-// Extra keys beyond the stored texts: F7 compiles.
+// Extra keys beyond the stored texts, as desktop editors have them: F7 compiles, Ctrl+F finds.
 const char* extraShortcut(int id);
 
 } // namespace lv::app

@@ -149,6 +149,7 @@ TEST(CommandTable, ToolbarHasTenEntriesInOrder) {
                                      kCmdEditCopy, kCmdEditPaste, 0, kCmdFilePrint,
                                      kCmdAppAbout}));
     EXPECT_STREQ(extraShortcut(kCmdRunCompile), "F7");
+    EXPECT_STREQ(extraShortcut(kCmdEditFind), "Ctrl+F");
     EXPECT_STREQ(extraShortcut(kCmdFileNew), "");
 }
 

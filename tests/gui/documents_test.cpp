@@ -115,6 +115,21 @@ private slots:
         QVERIFY(f.window->documents().isEmpty());
     }
 
+    void foldersAndFailedSavesAreReported() {
+        GuiFixture f;
+        QVERIFY(!f.window->openFile(f.dir.path()));
+        QCOMPARE(f.ui.shown.size(), std::size_t(1));
+        QVERIFY(f.window->documents().isEmpty());
+        SourceDocument* doc = f.window->newDocument();
+        doc->insertPlainText("x");
+        f.ui.fileNames.push_back(f.dir.filePath("no/such/folder/a.lv"));
+        QVERIFY(!f.window->saveDocument(doc));
+        QCOMPARE(f.ui.shown.size(), std::size_t(2));
+        QCOMPARE(f.ui.shown.back().icon, MsgIcon::Error);
+        QVERIFY(doc->isModified());
+        QVERIFY(doc->path().isEmpty());
+    }
+
     void recentListHoldsFourMostRecentFirst() {
         QCOMPARE(withRecentFile({"a", "b", "c", "d"}, "e"), QStringList({"e", "a", "b", "c"}));
         QCOMPARE(withRecentFile({"a", "b", "c"}, "c"), QStringList({"c", "a", "b"}));
