@@ -29,7 +29,11 @@ FrameCommands::FrameCommands(render::RenderWorker& worker, render::RenderJob& jo
     connect(&poll_, &QTimer::timeout, this, &FrameCommands::poll);
 }
 
-FrameCommands::~FrameCommands() { job_.setCaptionListener({}); }
+FrameCommands::~FrameCommands() {
+    // The listener reaches this object: a render in progress ends before it goes.
+    worker_.wait();
+    job_.setCaptionListener({});
+}
 
 bool FrameCommands::renderFrame(const model::Model& model) {
     if (!render::renderSingleFrame(worker_, job_, model)) return false;

@@ -27,7 +27,7 @@ public:
     // so that the caller can refresh its enabling. Make it while the worker is idle.
     FrameCommands(render::RenderWorker& worker, render::RenderJob& job, QStatusBar* status,
                   std::function<void()> changed, QObject* parent = nullptr);
-    // Detaches from the job (the worker must be idle).
+    // Waits for a render in progress to end, then detaches from the job.
     ~FrameCommands() override;
 
     // "Render &Frame" after the render guard: the job takes a copy of model and the worker

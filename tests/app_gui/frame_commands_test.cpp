@@ -42,6 +42,7 @@ private Q_SLOTS:
     void renderShowsProgressAndEndsWithTheCaption();
     void stopEndsTheRenderAndSaysSo();
     void frameToggleAndResetView();
+    void goingAwayWaitsForTheRender();
 };
 
 void FrameCommandsTest::renderShowsProgressAndEndsWithTheCaption() {
@@ -120,6 +121,20 @@ void FrameCommandsTest::frameToggleAndResetView() {
     QVERIFY(job.scene()->modelFrame().m[0] != 1.0);
     commands.resetView();
     for (int i = 0; i < 16; ++i) QCOMPARE(job.scene()->modelFrame().m[i], render::Mat4{}.m[i]);
+}
+
+void FrameCommandsTest::goingAwayWaitsForTheRender() {
+    render::RenderWorker worker;
+    render::RenderJob job(0, 0, 0, 0, true);
+    QStatusBar status;
+    {
+        app::FrameCommands commands(worker, job, &status, {});
+        model::Model m = ballModel(30, 30);
+        QVERIFY(commands.renderFrame(m));
+    } // the render's captions must not reach the commands once they are gone
+    QVERIFY(worker.isIdle());
+    QVERIFY(job.isRendered());
+    QCoreApplication::processEvents();
 }
 
 int main(int argc, char** argv) {
