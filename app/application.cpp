@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/main_window.h"
+#include "render/gui/frame_widget.h"
 
 namespace lv::app {
 
@@ -56,6 +57,7 @@ int runGui(int& argc, char** argv) {
                              "work without one (see lumovar --help)\n");
         return 2;
     }
+    render::gui::prepareOpenGl(); // before the application picks its OpenGL interface
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Lumovar"));
     QApplication::setApplicationName(QStringLiteral("Lumovar"));

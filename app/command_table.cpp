@@ -34,6 +34,10 @@ CommandStatus frame(const CommandState& s) {
     return enabledIf(enabled, enabled && s.frameVisible);
 }
 CommandStatus animation(const CommandState& s) { return enabledIf(s.filmReady); }
+CommandStatus resetView(const CommandState& s) {
+    return enabledIf(s.frameRendered && !s.frameRendering);
+}
+CommandStatus stopRendering(const CommandState& s) { return enabledIf(s.workerBusy); }
 
 constexpr const char* kFile = "&File";
 constexpr const char* kEdit = "&Edit";
@@ -76,6 +80,7 @@ const CommandRow kTable[] = {
     {kCmdViewStatusBar, kView, "Status &Bar", "", false, false, statusBar},
     {kCmdViewBuiltins, kView, "Built-&in Functions", "", false, true, builtins},
     {kCmdViewFrame, kView, "&Frame", "", false, false, frame},
+    {kCmdViewResetView, kView, "&Reset View", "", false, false, resetView},
     {kCmdViewAnimation, kView, "&Animation", "", false, false, animation},
     {kCmdModelAddObject, kModel, "&Add Object", "", false, false, always},
     {kCmdModelObjects, kModel, "&Objects", "", false, false, always},
@@ -90,6 +95,7 @@ const CommandRow kTable[] = {
     {kCmdRunRenderAnimation, kRun, "Render &Animation", "", false, false, always},
     {kCmdRunCompileFilm, kRun, "Compile Frames to &AVI", "", false, false, always},
     {kCmdRunExport, kRun, "&Export to ...", "", false, true, always},
+    {kCmdRunStopRendering, kRun, "&Stop Rendering", "Esc", false, true, stopRendering},
     {kCmdRenderPointOfView, kRendering, "Point Of &View", "", false, false, always},
     {kCmdRenderObjectProperties, kRendering, "&Object Properties", "", false, false,
      withObjects},

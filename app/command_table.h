@@ -74,6 +74,9 @@ enum CommandId : int {
     kCmdOptionsColors = 32809,
     kCmdOptionsDefaults = 32810,
     kCmdHelpContents = 32811,
+    // Beyond the stored menus: the frame window's camera and stopping a render.
+    kCmdViewResetView = 32900,
+    kCmdRunStopRendering = 32901,
 };
 
 constexpr int kRecentFileCount = 4;
@@ -92,6 +95,7 @@ struct CommandState {
     bool frameRendered = false;   // the single-frame job is rendered
     bool frameRendering = false;  // the single-frame job is rendering
     bool frameVisible = false;    // the single-frame job's window is shown
+    bool workerBusy = false;      // the render worker runs a job
     bool builtinsVisible = false; // the reference window is shown
     bool filmReady = false;       // a film has been built
     bool toolbarVisible = true;

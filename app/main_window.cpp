@@ -16,6 +16,7 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include "app/frame_commands.h"
 #include "app/model_commands.h"
 #include "app/recent_files.h"
 #include "app/reference_window.h"
@@ -61,6 +62,8 @@ MainWindow::MainWindow(AppState& state, ui::UiServices& ui, QWidget* parent)
     modelCommands_->addMenuItems(menus_["&Model"]);
     createToolBar();
     createStatusBar();
+    frame_ = new FrameCommands(state_.worker, *state_.frameJob, statusBar(),
+                               [this] { refreshCommands(); }, this);
     readSettings();
 
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
@@ -237,6 +240,7 @@ CommandState MainWindow::commandState() const {
     s.frameRendered = state_.frameJob->isRendered();
     s.frameRendering = state_.frameJob->state() == render::JobState::Rendering;
     s.frameVisible = state_.frameJob->isVisible();
+    s.workerBusy = !state_.worker.isIdle();
     s.builtinsVisible = reference_->isVisible();
     s.filmReady = state_.film.isReady();
     s.toolbarVisible = toolBar_ && !toolBar_->isHidden();

@@ -33,6 +33,7 @@ class QToolBar;
 namespace lv::app {
 
 class FindDialog;
+class FrameCommands;
 class ModelCommands;
 class ReferenceWindow;
 class SourceDocument;
@@ -120,6 +121,7 @@ public slots:
     void onViewStatusBar();
     void onViewBuiltins();
     void onViewFrame();
+    void onViewResetView();
     void onViewAnimation();
     void onModelAddObject();
     void onModelObjects();
@@ -134,6 +136,7 @@ public slots:
     void onRunRenderAnimation();
     void onRunCompileFilm();
     void onRunExport();
+    void onRunStopRendering();
     void onRenderPointOfView();
     void onRenderObjectProperties();
     void onPolyQuality();
@@ -195,6 +198,7 @@ private:
     QToolBar* toolBar_ = nullptr;
     QLabel* cursorPane_ = nullptr;
     ReferenceWindow* reference_ = nullptr;
+    FrameCommands* frame_ = nullptr; // the single-frame render and its window
     std::map<int, QAction*> actions_;
     std::map<std::string, QMenu*> menus_;
     QList<QMenu*> documentMenus_; // top menus only the document's menu set shows

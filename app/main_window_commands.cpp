@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/frame_commands.h"
 #include "app/main_window.h"
 #include "app/model_commands.h"
 #include "dialogs/object_properties_rules.h"
@@ -15,9 +16,8 @@ namespace {
 // Commands whose slot is still a stub: they stay disabled until their dialog is built (take
 // an id off this list when its slot is finished).
 constexpr std::array kPendingCommands = {
-    kCmdViewFrame,        kCmdViewAnimation,     kCmdModelTimeVars,
-    kCmdModelTimeCurve,
-    kCmdModelSpace,       kCmdRunRenderFrame,    kCmdRunRenderAnimation,
+    kCmdViewAnimation,    kCmdModelTimeVars,     kCmdModelTimeCurve,
+    kCmdModelSpace,       kCmdRunRenderAnimation,
     kCmdRunCompileFilm,   kCmdRunExport,         kCmdRenderPointOfView,
     kCmdRenderObjectProperties, kCmdPolyQuality, kCmdPolyGrids,
     kCmdPolyAxesBox,      kCmdPolyBackground,    kCmdPolyObjectColor,
@@ -63,6 +63,7 @@ MainWindow::Handler MainWindow::handlerFor(int id) {
     case kCmdViewStatusBar: return &MainWindow::onViewStatusBar;
     case kCmdViewBuiltins: return &MainWindow::onViewBuiltins;
     case kCmdViewFrame: return &MainWindow::onViewFrame;
+    case kCmdViewResetView: return &MainWindow::onViewResetView;
     case kCmdViewAnimation: return &MainWindow::onViewAnimation;
     case kCmdModelAddObject: return &MainWindow::onModelAddObject;
     case kCmdModelObjects: return &MainWindow::onModelObjects;
@@ -77,6 +78,7 @@ MainWindow::Handler MainWindow::handlerFor(int id) {
     case kCmdRunRenderAnimation: return &MainWindow::onRunRenderAnimation;
     case kCmdRunCompileFilm: return &MainWindow::onRunCompileFilm;
     case kCmdRunExport: return &MainWindow::onRunExport;
+    case kCmdRunStopRendering: return &MainWindow::onRunStopRendering;
     case kCmdRenderPointOfView: return &MainWindow::onRenderPointOfView;
     case kCmdRenderObjectProperties: return &MainWindow::onRenderObjectProperties;
     case kCmdPolyQuality: return &MainWindow::onPolyQuality;
@@ -120,7 +122,12 @@ void MainWindow::execute(int id) {
     refreshCommands();
 }
 
-void MainWindow::onViewFrame() {}     // the frame window's toggle joins with the 3-D window
+void MainWindow::onViewFrame() {
+    render::RenderJob& job = *state_.frameJob;
+    if (job.isRendered() || job.state() == render::JobState::Rendering) frame_->toggleFrame();
+}
+
+void MainWindow::onViewResetView() { frame_->resetView(); }
 void MainWindow::onViewAnimation() {} // playback joins with the animation dialogs
 
 void MainWindow::onModelAddObject() { modelCommands_->addObject(); }
@@ -147,7 +154,8 @@ void MainWindow::onRunRenderFrame() {
         ui_.message(this, QString::fromUtf8(render::kRunRenderingRefused), ui::MsgIcon::None);
         return;
     }
-    // the single-frame render starts here with the frame window
+    // The job renders its own copy of the model: editing may go on meanwhile.
+    frame_->renderFrame(state_.model);
 }
 
 void MainWindow::onRunRenderAnimation() {
@@ -164,6 +172,8 @@ void MainWindow::onRunExport() {
     if (refuse(exportGuard(state_.guardState()))) return;
     // the Export dialog joins here
 }
+
+void MainWindow::onRunStopRendering() { frame_->stopRendering(); }
 
 void MainWindow::onRenderPointOfView() {}
 void MainWindow::openObjectProperties(int) {} // the object properties dialog joins here

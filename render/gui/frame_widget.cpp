@@ -77,7 +77,13 @@ void QtFrameWindow::place(int width, int height, bool reusePosition, ScreenPoint
 void QtFrameWindow::show() {
     update([](State& s) { s.visible = true; });
     FrameWidget* w = widget_;
-    QMetaObject::invokeMethod(w, [w] { w->show(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        w,
+        [w] {
+            w->ensureView();
+            w->show();
+        },
+        Qt::QueuedConnection);
 }
 
 void QtFrameWindow::hide() {
@@ -227,11 +233,25 @@ FrameWidget::FrameWidget(RenderJob& job, QtFrameWindow& window)
     // A visible frame window does not keep the application running once the main window closes.
     setAttribute(Qt::WA_QuitOnClose, false);
     setFocusPolicy(Qt::StrongFocus);
-    if (qtHasOpenGl()) {
-        gl_ = new GlView(job, this);
-    } else {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void FrameWidget::ensureView() {
+    if (viewChosen_) return;
+    viewChosen_ = true;
+    // The headless context comes up with the first window, so that Mesa's driver stays loaded
+    // for the whole run whatever Qt does with its own display (and captures of the animation
+    // frames find it ready).
+    std::string error;
+    headlessGlAvailable(error);
+    if (!qtHasOpenGl()) return;
+    gl_ = new GlView(job_, this);
+    gl_->setGeometry(rect());
+}
+
+void FrameWidget::showEvent(QShowEvent* event) {
+    ensureView();
+    QWidget::showEvent(event);
 }
 
 FrameWidget::~FrameWidget() = default;
@@ -249,12 +269,14 @@ void FrameWidget::refresh() {
 }
 
 QImage FrameWidget::grabPicture() {
+    ensureView();
     if (gl_) return gl_->grabFramebuffer();
     qreal ratio = devicePixelRatioF();
     return headlessPicture(qRound(width() * ratio), qRound(height() * ratio));
 }
 
 std::optional<RgbaImage> FrameWidget::captureScene(int width, int height) {
+    ensureView();
     if (gl_) return gl_->captureScene(width, height);
     std::unique_lock<std::mutex> lock = job_.tryLockScene();
     SceneView* scene = job_.scene();

@@ -133,7 +133,10 @@ public:
     QImage grabPicture();
     // Repaints the client area.
     void refresh();
-    // The OpenGL client area; null where Qt has no OpenGL.
+    // Chooses the client area once, before the window is first shown: an OpenGL view where Qt
+    // has OpenGL, else the headless renderer's picture painted by this widget.
+    void ensureView();
+    // The OpenGL client area; null where Qt has no OpenGL (or before ensureView).
     GlView* glView() const { return gl_; }
     // Puts the camera and the model back as the render left them and repaints, when the
     // scene may be turned (see canTurn).
@@ -151,6 +154,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -169,6 +173,7 @@ private:
     RenderJob& job_;
     QtFrameWindow* window_; // the owner; null once it is gone
     GlView* gl_ = nullptr;
+    bool viewChosen_ = false;
     bool placed_ = false;
     bool leftDrag_ = false;
     bool rightDrag_ = false;

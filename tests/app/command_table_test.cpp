@@ -46,6 +46,7 @@ const Expected kExpected[] = {
     {"&View", "Status &Bar", 59393},
     {"&View", "Built-&in Functions", 32844},
     {"&View", "&Frame", 32855},
+    {"&View", "&Reset View", 32900},
     {"&View", "&Animation", 32827},
     {"&Model", "&Add Object", 32769},
     {"&Model", "&X Assign", 32773},
@@ -59,6 +60,7 @@ const Expected kExpected[] = {
     {"&Run", "Render &Animation", 32850},
     {"&Run", "Compile Frames to &AVI", 32829},
     {"&Run", "&Export to ...", 32796},
+    {"&Run", "&Stop Rendering\tEsc", 32901},
     {"&Rendering", "Point Of &View", 32777},
     {"&Rendering", "&Object Properties", 32778},
     {"&Rendering|&Polygonization", "&Render Quality", 32826},
@@ -242,6 +244,22 @@ TEST(CommandEnabling, CheckMarksFollowTheWindows) {
     EXPECT_FALSE(statusOf(kCmdViewFrame, s).checked);
     s.filmReady = true;
     EXPECT_TRUE(statusOf(kCmdViewAnimation, s).enabled);
+}
+
+TEST(CommandEnabling, StopWhileTheWorkerRunsResetViewOnARenderedFrame) {
+    CommandState s;
+    EXPECT_FALSE(statusOf(kCmdRunStopRendering, s).enabled);
+    EXPECT_FALSE(statusOf(kCmdViewResetView, s).enabled);
+    s.workerBusy = s.frameRendering = true;
+    EXPECT_TRUE(statusOf(kCmdRunStopRendering, s).enabled);
+    EXPECT_FALSE(statusOf(kCmdViewResetView, s).enabled); // the scene is being built
+    s.workerBusy = s.frameRendering = false;
+    s.frameRendered = true;
+    EXPECT_FALSE(statusOf(kCmdRunStopRendering, s).enabled);
+    EXPECT_TRUE(statusOf(kCmdViewResetView, s).enabled);
+    s.workerBusy = true; // an animation renders: the single frame may still be turned
+    EXPECT_TRUE(statusOf(kCmdRunStopRendering, s).enabled);
+    EXPECT_TRUE(statusOf(kCmdViewResetView, s).enabled);
 }
 
 TEST(CommandEnabling, RecentFilesEnabledPerEntry) {

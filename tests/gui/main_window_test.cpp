@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QAccessible>
 #include <QLineEdit>
@@ -378,6 +379,42 @@ private slots:
         QCOMPARE(close->accessibleName(), QString("Close"));
         TabWidthDialog tabs(4, [](const QString&) {});
         QCOMPARE(tabs.field()->accessibleName(), QString("Enter the tab stop width:"));
+
+    void renderFrameShowsTheFrameAndStopEndsARender() {
+        GuiFixture f;
+        f.window->show();
+        lv::model::ModelObject* ball = f.addObject(kBall, "ball");
+        QVERIFY(ball);
+        lv::render::RenderJob& job = *f.state.frameJob;
+        QVERIFY(!f.window->action(kCmdViewFrame)->isEnabled());
+        f.window->execute(kCmdRunRenderFrame);
+        QVERIFY(f.window->action(kCmdRunStopRendering)->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(f.state.worker.isIdle() && job.isRendered(), 20000);
+        QTRY_VERIFY(!f.window->action(kCmdRunStopRendering)->isEnabled());
+        QTRY_COMPARE(f.window->statusBar()->currentMessage(), QString("Polygonized Model"));
+        QVERIFY(f.window->action(kCmdViewFrame)->isEnabled());
+        QVERIFY(f.window->action(kCmdViewFrame)->isChecked());
+        QVERIFY(f.window->action(kCmdViewResetView)->isEnabled());
+        f.window->execute(kCmdViewFrame);
+        QVERIFY(!job.isVisible());
+        QVERIFY(!f.window->action(kCmdViewFrame)->isChecked());
+        f.window->execute(kCmdViewFrame);
+        QVERIFY(job.isVisible());
+
+        // A large grid, stopped with Escape: the job is not rendered and View > Frame is off.
+        ball->grid = {150, 150, 900};
+        f.window->execute(kCmdRunRenderFrame);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            f.window->statusBar()->currentMessage().startsWith("Rendering ") &&
+                f.window->statusBar()->currentMessage() != "Rendering 0%",
+            20000);
+        QCOMPARE(f.window->action(kCmdRunStopRendering)->shortcut(), QKeySequence("Esc"));
+        f.window->action(kCmdRunStopRendering)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(f.state.worker.isIdle(), 5000);
+        QTRY_COMPARE(f.window->statusBar()->currentMessage(), QString("Rendering stopped"));
+        QCOMPARE(job.state(), lv::render::JobState::NotRendered);
+        QVERIFY(!f.window->action(kCmdViewFrame)->isEnabled());
+        QVERIFY(!f.window->action(kCmdRunStopRendering)->isEnabled());
     }
 };
 
