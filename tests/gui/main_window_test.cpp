@@ -379,6 +379,7 @@ private slots:
         QCOMPARE(close->accessibleName(), QString("Close"));
         TabWidthDialog tabs(4, [](const QString&) {});
         QCOMPARE(tabs.field()->accessibleName(), QString("Enter the tab stop width:"));
+    }
 
     void renderFrameShowsTheFrameAndStopEndsARender() {
         GuiFixture f;
