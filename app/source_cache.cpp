@@ -58,6 +58,10 @@ std::shared_ptr<CompiledFile> compileFile(const std::string& path,
 bool isCurrent(const CompiledFile& entry, const CompiledFile* library) {
     std::optional<FileTime> time = fileTimeOf(entry.path);
     if (!time || *time != entry.fileTime) return false;
+    const bool libraryUsed = library != nullptr && !library->hasError();
+    if (entry.libraryPath != (libraryUsed ? library->path : std::string()) ||
+        (libraryUsed && entry.libraryTime != library->fileTime))
+        return false;
     // Without a library an unchanged file stays current: its objects hold their own copies of
     // every object they call, so nothing outside the file can make them stale.
     if (library == nullptr) return true;
@@ -73,8 +77,13 @@ std::shared_ptr<const CompiledFile> SourceCache::lookup(const std::string& path)
         if (isCurrent(**found, library_.get())) return *found;
         files_.erase(found);
     }
-    std::shared_ptr<const CompiledFile> file = compileFile(path, libraryObjects(), readError_);
-    if (file) files_.push_back(file);
+    std::shared_ptr<CompiledFile> file = compileFile(path, libraryObjects(), readError_);
+    if (!file) return nullptr;
+    if (library_ && !library_->hasError()) {
+        file->libraryPath = library_->path;
+        file->libraryTime = library_->fileTime;
+    }
+    files_.push_back(file);
     return file;
 }
 

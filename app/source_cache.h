@@ -22,6 +22,10 @@ struct CompiledFile {
     FileTime fileTime = initialFileTime(); // last modification time when the file was read
     lang::ObjectList objects;          // in file order; empty when the file has an error
     std::optional<lang::CompileError> firstError;
+    // The library whose objects the compilation was given: its path and file time; an empty
+    // path when it was given none.
+    std::string libraryPath;
+    FileTime libraryTime = initialFileTime();
 
     bool hasError() const { return firstError.has_value(); }
 };
@@ -39,7 +43,9 @@ std::shared_ptr<CompiledFile> compileFile(const std::string& path,
                                           const lang::ObjectList& library,
                                           std::string& readError);
 
-// Whether entry still stands for its file: the file exists with the recorded time and, when a
+// Whether entry still stands for its file: the file exists with the recorded time; it was
+// compiled with the objects of the library in force (none when library is null or has an
+// error), so that setting, changing or removing a library compiles it again; and, when a
 // library is given, the library has no error, is itself current, and is not newer than entry.
 bool isCurrent(const CompiledFile& entry, const CompiledFile* library);
 
