@@ -148,5 +148,28 @@ TEST_F(SourceCacheTest, TheModelGetsObjectsThroughTheCache) {
     EXPECT_EQ(model.addObject(cache, "u", "s", (dir / "none.lv").string()), nullptr);
 }
 
+TEST_F(SourceCacheTest, AnEntryIsCurrentOnlyAgainstTheLibraryItWasCompiledWith) {
+    std::string lib = write("lib.lv", "half(x[3], a[0]) { half = 0.5; }\n", 10);
+    std::string other = write("other.lv", "half(x[3], a[0]) { half = 0.25; }\n", 11);
+    std::string user = write("user.lv", "u(x[3], a[0]) { u = half(x, a); }\n", 30);
+    auto alone = cache.lookup(user); // newer than both libraries
+    ASSERT_TRUE(alone);
+    EXPECT_TRUE(alone->hasError());
+    std::string error;
+    ASSERT_TRUE(setLibraryFile(cache, lib, error));
+    auto with = cache.lookup(user);
+    ASSERT_TRUE(with);
+    EXPECT_FALSE(with->hasError()); // not the error cached before the library was set
+    EXPECT_EQ(cache.lookup(user), with);
+    ASSERT_TRUE(setLibraryFile(cache, other, error));
+    auto withOther = cache.lookup(user);
+    EXPECT_NE(withOther, with);
+    EXPECT_EQ(cache.lookup(user), withOther);
+    ASSERT_TRUE(setLibraryFile(cache, "", error));
+    auto without = cache.lookup(user);
+    ASSERT_TRUE(without);
+    EXPECT_TRUE(without->hasError()); // the library's objects are gone with it
+}
+
 } // namespace
 } // namespace lv::app
