@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -15,14 +16,33 @@ namespace lv::dialogs {
 
 namespace {
 
-// The polygons of every object of a prepared model, moved by their transforms and oriented
-// outward, with the colour of the first object: what the mesh writers take.
+bool isIdentity(const model::Transform& t) {
+    for (int i = 0; i < 3; ++i)
+        if (t.translate[i] != 0.0f || t.rotate[i] != 0.0f || std::fabs(t.scale[i]) != 1.0f)
+            return false;
+    return true;
+}
+
+// Moves points by the object's transform, as the mesh command does (absolute scales, so that
+// the transform never mirrors and the outward orientation survives).
+void transformPoints(const model::Transform& transform, exporter::Vec3* points, std::size_t n) {
+    if (isIdentity(transform)) return;
+    const render::Mat4 t = render::objectTransform(transform, {0.0, 0.0, 0.0});
+    for (std::size_t k = 0; k < n; ++k) {
+        const render::Vec3 v = render::transformPoint(t, {points[k].x, points[k].y, points[k].z});
+        points[k] = {v.x, v.y, v.z};
+    }
+}
+
+// Every object of the prepared model over its own box and grid, moved by its transform: the
+// raw polygons (for .poly) or one welded, outward-oriented part per object in its colour.
+// Objects whose surface does not cross their box give no part.
 struct ModelSurface {
-    exporter::Mesh mesh;
-    exporter::MeshWriteOptions options;
+    exporter::Mesh polygons;
+    std::vector<exporter::MeshPart> parts;
 };
 
-ModelSurface polygonizeModel(model::Model& m) {
+ModelSurface polygonizeModel(model::Model& m, bool raw) {
     ModelSurface out;
     for (int i = 0; i < m.count(); ++i) {
         const model::ModelObject& o = m.object(i);
@@ -33,31 +53,34 @@ ModelSurface polygonizeModel(model::Model& m) {
         auto sample = [&slot](float x, float y, float z) {
             return model::evaluateAt(slot, x, y, z);
         };
-        exporter::Mesh mesh = exporter::polygonizeToMesh(grid, sample);
-        exporter::orientOutward(mesh, sample);
-        const render::Mat4 t = render::objectTransform(o.transform, {0.0, 0.0, 0.0});
-        for (exporter::MeshPolygon& p : mesh.polygons) {
-            for (int k = 0; k < p.count; ++k) {
-                const render::Vec3 v =
-                    render::transformPoint(t, {p.v[k].x, p.v[k].y, p.v[k].z});
-                p.v[k] = {v.x, v.y, v.z};
+        if (raw) {
+            exporter::Mesh mesh = exporter::polygonizeToMesh(grid, sample);
+            for (exporter::MeshPolygon& p : mesh.polygons) {
+                transformPoints(o.transform, p.v, static_cast<std::size_t>(p.count));
+                out.polygons.polygons.push_back(p);
             }
-            out.mesh.polygons.push_back(p);
+            continue;
         }
-    }
-    if (m.count() > 0) {
-        const model::Rgb& c = m.object(0).polyColour;
-        out.options.color = {c.red, c.green, c.blue};
+        exporter::MeshPart part;
+        part.name = o.name;
+        part.color = {o.polyColour.red, o.polyColour.green, o.polyColour.blue};
+        part.mesh = exporter::polygonizeToIndexedMesh(grid, sample);
+        if (part.mesh.faces.empty()) continue;
+        transformPoints(o.transform, part.mesh.vertices.data(), part.mesh.vertices.size());
+        out.parts.push_back(std::move(part));
     }
     return out;
 }
 
-bool writeSurface(const std::string& path, const ModelSurface& surface, std::string& error) {
-    if (exporter::meshFormatFromPath(path) != exporter::MeshFormat::Unknown)
-        return exporter::writeMeshFile(path, surface.mesh, surface.options, error);
+bool writeSurface(const std::string& path, exporter::MeshFormat format,
+                  const ModelSurface& surface, std::string& error) {
+    if (format == exporter::MeshFormat::Poly)
+        return exporter::writePolyFile(path, surface.polygons, error);
+    if (format != exporter::MeshFormat::Unknown)
+        return exporter::writeMeshFile(path, surface.parts, error);
     // Another extension: VRML under that name, written beside it and renamed over it.
     const std::string temp = path + ".lumovar-" + std::to_string(::getpid()) + ".wrl";
-    if (!exporter::writeMeshFile(temp, surface.mesh, surface.options, error)) return false;
+    if (!exporter::writeMeshFile(temp, surface.parts, error)) return false;
     if (std::rename(temp.c_str(), path.c_str()) != 0) {
         error = "cannot write '" + path + "': " + std::strerror(errno);
         std::remove(temp.c_str());
@@ -80,13 +103,14 @@ bool saveRenderedMesh(const render::RenderJob& job, const std::string& path, std
         error = "out of memory";
         return false;
     }
-    ModelSurface surface = polygonizeModel(*m);
+    const exporter::MeshFormat format = exporter::meshFormatFromPath(path);
+    ModelSurface surface = polygonizeModel(*m, format == exporter::MeshFormat::Poly);
     m->releaseFrame();
-    if (surface.mesh.polygons.empty()) {
+    if (surface.parts.empty() && surface.polygons.polygons.empty()) {
         error = "no object has a surface inside its box";
         return false;
     }
-    return writeSurface(path, surface, error);
+    return writeSurface(path, format, surface, error);
 }
 
 AppExporter::AppExporter(std::function<render::RenderJob*()> frameJob, render::TimeCurve& curve,

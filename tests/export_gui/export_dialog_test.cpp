@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QRegularExpression>
+
+#include <array>
 #include <fstream>
 #include <sstream>
 
@@ -26,7 +29,7 @@ using dialogs::ExportDialog;
 
 namespace {
 
-// A ball of radius 5 (green) and a smaller one (red) beside it; the second grows with T1.
+// A ball of radius 5 (green) and one of radius T1 (red) beside it; T1 is 2 in a single frame.
 model::Model twoBalls() {
     lang::ObjectList objects;
     std::vector<lang::CompileError> errors;
@@ -36,11 +39,12 @@ model::Model twoBalls() {
     model::Model m;
     m.settings.polyImage = {40, 30};
     m.settings.cameraPosition = {0, 0, 30};
+    m.settings.timeDefaults = {2.0f, 0.0f, 0.0f};
     const float radius[2] = {5.0f, 2.0f};
     for (int i = 0; i < 2; ++i) {
         auto object = std::make_unique<model::ModelObject>(model::makeModelObject(
             i == 0 ? "big" : "small", lang::findObject(objects, "ball"), "/src/ball.lv"));
-        object->grid = {6, 6, 6};
+        object->grid = {12, 12, 12};
         model::setValue(object->aBindings, 0, radius[i]);
         if (i == 1) {
             object->aBindings.bindings[0].kind = model::T1;
@@ -105,6 +109,55 @@ struct Dialog {
         return dialog.exportNow();
     }
 };
+
+// A small VRML 2 reader for what a mesh file holds: per Shape its diffuse colour, the x range
+// of its points, its face count and whether every face index names a point.
+struct VrmlShape {
+    std::array<double, 3> colour{-1, -1, -1};
+    double xmin = 1e30, xmax = -1e30;
+    int faces = 0;
+    bool indicesValid = true;
+};
+
+std::vector<VrmlShape> readVrml(const std::string& text) {
+    std::vector<VrmlShape> shapes;
+    if (!text.starts_with("#VRML V2.0 utf8")) return shapes;
+    std::size_t at = 0;
+    while ((at = text.find("Shape {", at)) != std::string::npos) {
+        VrmlShape shape;
+        const std::size_t next = text.find("Shape {", at + 1);
+        const std::string body = text.substr(at, next == std::string::npos ? next : next - at);
+        at += 7;
+        std::istringstream colour(body.substr(body.find("diffuseColor") + 12));
+        colour >> shape.colour[0] >> shape.colour[1] >> shape.colour[2];
+        const std::size_t p = body.find("point [") + 7;
+        std::string points = body.substr(p, body.find(']', p) - p);
+        std::replace(points.begin(), points.end(), ',', ' ');
+        std::istringstream ps(points);
+        int count = 0;
+        for (double x, y, z; ps >> x >> y >> z; ++count) {
+            shape.xmin = std::min(shape.xmin, x);
+            shape.xmax = std::max(shape.xmax, x);
+        }
+        const std::size_t f = body.find("coordIndex [") + 12;
+        std::string indices = body.substr(f, body.find(']', f) - f);
+        std::replace(indices.begin(), indices.end(), ',', ' ');
+        std::istringstream is(indices);
+        int inFace = 0;
+        for (int v; is >> v;) {
+            if (v == -1) {
+                shape.indicesValid &= inFace >= 3;
+                ++shape.faces;
+                inFace = 0;
+            } else {
+                shape.indicesValid &= v >= 0 && v < count;
+                ++inFace;
+            }
+        }
+        shapes.push_back(shape);
+    }
+    return shapes;
+}
 
 bool glAvailable() {
     std::string error;
@@ -307,37 +360,36 @@ void ExportDialogTest::modelMeshIsVrmlWithAColourPerObject() {
     Dialog d(app);
     QVERIFY(d.exportAs(2, path("model")));
     QCOMPARE(d.ui.lastText(), QString("Export successful"));
-    const std::string wrl = readAll(path("model.wrl"));
-    QVERIFY(wrl.starts_with("#VRML V2.0 utf8"));
-    // A small reader: every face index points at a listed point.
-    const std::size_t points = wrl.find("point [");
-    const std::size_t pointsEnd = wrl.find(']', points);
-    const std::size_t faces = wrl.find("coordIndex [");
-    const std::size_t facesEnd = wrl.find(']', faces);
-    QVERIFY(points != std::string::npos && faces != std::string::npos);
-    std::istringstream ps(wrl.substr(points + 7, pointsEnd - points - 7));
-    int count = 0;
-    for (std::string tok; ps >> tok;) ++count;
-    QVERIFY(count > 0);
-    const int vertices = count / 3;
-    std::string idx = wrl.substr(faces + 12, facesEnd - faces - 12);
-    std::replace(idx.begin(), idx.end(), ',', ' ');
-    std::istringstream fs(idx);
-    int faceCount = 0, maxIndex = -1;
-    for (int v; fs >> v;) {
-        if (v == -1) ++faceCount;
-        maxIndex = std::max(maxIndex, v);
+    const std::vector<VrmlShape> shapes = readVrml(readAll(path("model.wrl")));
+    QCOMPARE(shapes.size(), std::size_t(2));
+    QCOMPARE(shapes[0].colour, (std::array<double, 3>{0, 0, 1}));
+    QCOMPARE(shapes[1].colour, (std::array<double, 3>{1, 0, 0}));
+    for (const VrmlShape& shape : shapes) {
+        QVERIFY(shape.faces > 10);
+        QVERIFY(shape.indicesValid);
     }
-    QVERIFY(faceCount > 10);
-    QVERIFY(maxIndex < vertices);
-    // Mesh files by extension, through the same writers.
+    // Each object where the frame showed it: the big ball about the origin, the small one
+    // moved to x = 7 with the radius 2 of the time defaults.
+    QVERIFY(shapes[0].xmin > -5.5 && shapes[0].xmax < 5.5 && shapes[0].xmax > 4.0);
+    QVERIFY(shapes[1].xmin > 4.5 && shapes[1].xmax < 9.5);
+
+    // Mesh files by extension, through the same writers, read by a mesh library.
     QVERIFY(d.exportAs(2, path("model.stl")));
-    QVERIFY(readAll(path("model.stl")).size() > 84);
     QVERIFY(d.exportAs(2, path("model.obj")));
-    QVERIFY(readAll(path("model.obj")).find("\nf ") != std::string::npos);
+    QVERIFY(QFile::exists(path("model.mtl")));
     QVERIFY(d.exportAs(2, path("model.txt"))); // any other extension: VRML
-    QVERIFY(readAll(path("model.txt")).starts_with("#VRML V2.0 utf8"));
+    QCOMPARE(readVrml(readAll(path("model.txt"))).size(), std::size_t(2));
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).filter("lumovar").size(), 0);
+    if (QStandardPaths::findExecutable("assimp").isEmpty()) QSKIP("no assimp");
+    for (const char* name : {"model.stl", "model.obj"}) {
+        QProcess info;
+        info.start("assimp", {"info", path(name)});
+        QVERIFY(info.waitForFinished(20000));
+        const QString out = info.readAllStandardOutput();
+        QVERIFY2(info.exitCode() == 0, qPrintable(out));
+        QRegularExpressionMatch faces = QRegularExpression("Faces:\\s+(\\d+)").match(out);
+        QVERIFY2(faces.hasMatch() && faces.captured(1).toInt() > 20, qPrintable(out));
+    }
 }
 
 void ExportDialogTest::existingFilesAreReplacedOnlyOnYes() {
