@@ -8,6 +8,12 @@
 #include "app/main_window.h"
 #include "app/model_commands.h"
 #include "dialogs/object_properties_rules.h"
+#pragma push_macro("slots")
+#undef slots
+#include "dialogs/export_dialog.h"
+#include "dialogs/export_targets.h"
+#include "dialogs/library_dialog.h"
+#pragma pop_macro("slots")
 
 namespace lv::app {
 
@@ -18,12 +24,12 @@ namespace {
 constexpr std::array kPendingCommands = {
     kCmdViewAnimation,    kCmdModelTimeVars,     kCmdModelTimeCurve,
     kCmdModelSpace,       kCmdRunRenderAnimation,
-    kCmdRunCompileFilm,   kCmdRunExport,         kCmdRenderPointOfView,
+    kCmdRunCompileFilm,   kCmdRenderPointOfView,
     kCmdRenderObjectProperties, kCmdPolyQuality, kCmdPolyGrids,
     kCmdPolyAxesBox,      kCmdPolyBackground,    kCmdPolyObjectColor,
     kCmdPolyImageSize,    kCmdRayMaxGradient,    kCmdRayAccuracy,
     kCmdRayBackground,    kCmdRayObjectColor,    kCmdRayImageSize,
-    kCmdRenderAnimation,  kCmdOptionsLibrary,    kCmdSetEps,
+    kCmdRenderAnimation,  kCmdSetEps,
     kCmdSetAlpha,
 };
 
@@ -170,7 +176,9 @@ void MainWindow::onRunCompileFilm() {
 
 void MainWindow::onRunExport() {
     if (refuse(exportGuard(state_.guardState()))) return;
-    // the Export dialog joins here
+    dialogs::AppExporter exporter([this] { return state_.frameJob.get(); }, state_.timeCurve,
+                                  state_.film);
+    dialogs::runExportDialog(this, ui_, exporter);
 }
 
 void MainWindow::onRunStopRendering() { frame_->stopRendering(); }
@@ -195,7 +203,7 @@ void MainWindow::onRenderAnimation() {
     // the "Anination Frames Selection" dialog joins here
 }
 
-void MainWindow::onOptionsLibrary() {} // the Library Properties dialog joins here
+void MainWindow::onOptionsLibrary() { dialogs::runLibraryDialog(this, ui_, state_.sources); }
 void MainWindow::onSetEps() {}         // the "Lumovar Properties" dialog joins here
 void MainWindow::onSetAlpha() {}
 
