@@ -77,7 +77,7 @@ expect "mesh model" 0 "wrote $tmp/w.ply" -- "$lv" mesh "$src/examples/workshop.l
 # scene: model files and one-object models.
 expect "scene object" 0 "isosurface" -- "$lv" scene "$tmp/ball.lv" ball
 expect "scene frame beyond" 2 "beyond" -- "$lv" scene "$src/examples/melting_droplets.lvm" --frame 99
-expect "scene bad model" 1 "error" -- bash -c "echo '{' > '$tmp/bad.lvm'; '$lv' scene '$tmp/bad.lvm'"
+expect "scene bad model" 1 "$tmp/bad.lvm: error: malformed JSON: parse error at line 2, column 1" -- bash -c "echo '{' > '$tmp/bad.lvm'; '$lv' scene '$tmp/bad.lvm'"
 
 for ex in "$src"/examples/*.lv; do
     [ -e "$ex" ] || continue

@@ -161,8 +161,11 @@ TEST(Compiler, ObjectsMayCallTheLibraryButNotThemselvesOrLaterObjects) {
     auto c = compile("p(x[1], a[0]) { p = twice(x, 0) + 1; }", lib.objects);
     ASSERT_TRUE(c.errors.empty());
     EXPECT_EQ(testing::run(*c.objects[0], {4}).value, 9.0f);
-    EXPECT_FALSE(firstError("p(x[1], a[0]) { p = p(x, 0); }").empty());
-    EXPECT_FALSE(firstError("p(x[1], a[0]) { p = q(x, 0); } q(x[1], a[0]) { q = 1; }").empty());
+    // An object names only itself or earlier objects: other names are plain identifiers.
+    EXPECT_EQ(firstError("p(x[1], a[0]) { p = p(x, 0); }"),
+              "1:21: Unassigned identificator used in expression");
+    EXPECT_EQ(firstError("p(x[1], a[0]) { p = q(x, 0); } q(x[1], a[0]) { q = 1; }"),
+              "1:21: Unassigned identificator used in expression");
 }
 
 TEST(Compiler, AfterAStatementErrorParsingResumesAtTheNextStatement) {
@@ -197,10 +200,10 @@ TEST(Compiler, AbsurdNestingIsRefusedNotOverflowed) {
               "Expression is nested too deeply");
     std::string ifs = "p(x[1], a[0]) { ";
     for (int i = 0; i < 5000; ++i) ifs += "if 1 then ";
-    EXPECT_FALSE(firstError(ifs).empty());
+    EXPECT_EQ(firstError(ifs), "1:2560: Expression is nested too deeply");
     std::string chain = "p(x[0], a[0]) { p = 1";
     for (int i = 0; i < 50000; ++i) chain += "+1";
-    EXPECT_FALSE(firstError(chain + "; }").empty());
+    EXPECT_EQ(firstError(chain + "; }"), "1:4022: Expression is nested too deeply");
 }
 
 TEST(Compiler, DumpShowsEveryPart) {
