@@ -8,6 +8,7 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/diagnostics.h"
 #include "cli/model_args.h"
 #include "cli/outputs.h"
 #include "cli/program.h"
@@ -98,13 +99,6 @@ std::string emptyMessage(const model::ModelObject& o, const exporter::MeshGrid& 
            std::to_string(g.nz) + "; no file written";
 }
 
-std::string firstErrorText(const model::ModelObject& o, const lang::RuntimeError& e) {
-    return (e.object == o.compiled.get()
-                ? o.sourcePath
-                : "in object '" + std::string(e.object ? e.object->name : "?") + "' ") +
-           ":" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": error: " + e.message;
-}
-
 bool isIdentity(const model::Transform& t) {
     for (int i = 0; i < 3; ++i)
         if (t.translate[i] != 0.0f || t.rotate[i] != 0.0f || std::fabs(t.scale[i]) != 1.0f)
@@ -167,7 +161,7 @@ ModelMesh polygonizeModel(model::Model& m, bool raw) {
         }
         if (empty) out.emptyObject = emptyMessage(o, grid);
         if (slot.failures > 0 && out.failures == 0)
-            out.firstError = firstErrorText(o, slot.firstError);
+            out.firstError = runtimeDiagnostic(o.sourcePath, slot.firstError);
         out.failures += slot.failures;
     }
     if (showProgress) std::fprintf(stderr, "\n");

@@ -3,20 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cli/diagnostics.h"
 #include "render/frame_window.h"
 #include "render/scene.h"
 
 namespace lv::cli {
 
 namespace {
-
-std::string failureText(const model::ModelObject& o, const lang::RuntimeError& e) {
-    std::string text = o.sourcePath + ":" + std::to_string(e.line) + ":" +
-                       std::to_string(e.column) + ": error: " + e.message;
-    if (e.object != nullptr && e.object != o.compiled.get())
-        text += " (in object '" + e.object->name + "', called by '" + o.name + "')";
-    return text;
-}
 
 // The sphere of the scene's vertices in model coordinates (the scene's frame sits at look-at).
 FrameBounds sceneBounds(const render::SceneView& scene, const model::ModelSettings& s) {
@@ -95,7 +88,7 @@ FrameOutcome renderFrame(model::Model& m, int frameIndex, double t1, double t2, 
     for (int i = 0; i < m.count(); ++i) {
         const model::EvalSlot& slot = m.slots()[static_cast<std::size_t>(i)];
         if (slot.failures > 0 && out.failures == 0) {
-            out.firstError = failureText(m.object(i), slot.firstError);
+            out.firstError = runtimeDiagnostic(m.object(i).sourcePath, slot.firstError);
             out.failedObject = m.object(i).name;
         }
         out.failures += slot.failures;

@@ -9,6 +9,7 @@
 #include "app/library.h"
 #include "app/source_cache.h"
 #include "cli/args.h"
+#include "cli/diagnostics.h"
 #include "lang/settings.h"
 
 namespace lv::cli {
@@ -56,9 +57,7 @@ int loadModel(const std::string& path, model::ModelFileContents& contents) {
 
 // Prints a compiled file's first error as FILE:LINE:COLUMN: error: MESSAGE.
 void printCompileError(const app::CompiledFile& file) {
-    const lang::CompileError& e = *file.firstError;
-    std::fprintf(stderr, "%s:%d:%d: error: %s\n", file.path.c_str(), e.line, e.column,
-                 e.message);
+    reportDiagnostic(compileDiagnostic(file.path, *file.firstError));
 }
 
 int setLibrary(const std::string& libraryPath, app::SourceCache& cache) {
@@ -73,6 +72,7 @@ int setLibrary(const std::string& libraryPath, app::SourceCache& cache) {
         printCompileError(*cache.library());
         return kExitUserError;
     }
+    rememberLibrary(libraryPath, cache.library()->objects);
     return kExitOk;
 }
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_set>
 
 #include "cli/args.h"
+#include "cli/diagnostics.h"
 #include "lang/settings.h"
 #include "lang/source_text.h"
 
@@ -25,16 +25,10 @@ int compileOne(const std::string& path, const lang::ObjectList& library,
         return kExitUserError;
     }
     if (!errors.empty()) {
-        const lang::CompileError& e = errors.front();
-        std::fprintf(stderr, "%s:%d:%d: error: %s\n", path.c_str(), e.line, e.column, e.message);
+        reportDiagnostic(compileDiagnostic(path, errors.front()));
         return kExitUserError;
     }
     return kExitOk;
-}
-
-void collect(const lang::CompiledObject& o, std::unordered_set<const lang::CompiledObject*>& s) {
-    if (!s.insert(&o).second) return;
-    for (const auto& c : o.callees) collect(*c, s);
 }
 
 } // namespace
@@ -45,6 +39,7 @@ int loadProgram(const std::string& path, const std::string& libraryPath, LoadedP
     if (!libraryPath.empty()) {
         int status = compileOne(libraryPath, {}, out.library);
         if (status != kExitOk) return status;
+        rememberLibrary(libraryPath, out.library);
     }
     return compileOne(path, out.library, out.objects);
 }
@@ -62,16 +57,11 @@ lang::CompiledObjectPtr requireObject(const LoadedProgram& program, const std::s
 }
 
 std::string runtimeErrorText(const LoadedProgram& program, const lang::RuntimeError& error) {
-    std::unordered_set<const lang::CompiledObject*> fromLibrary;
-    for (const auto& o : program.library) collect(*o, fromLibrary);
-    const std::string& file = fromLibrary.count(error.object) != 0 ? program.libraryPath
-                                                                   : program.path;
-    return file + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) +
-           ": error: " + error.message;
+    return runtimeDiagnostic(program.path, error);
 }
 
 void printRuntimeError(const LoadedProgram& program, const lang::RuntimeError& error) {
-    std::fprintf(stderr, "%s\n", runtimeErrorText(program, error).c_str());
+    reportDiagnostic(runtimeErrorText(program, error));
 }
 
 bool applyEpsAlpha(const std::string& epsText, const std::string& alphaText) {
