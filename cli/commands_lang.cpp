@@ -18,6 +18,7 @@ namespace {
 const std::vector<FlagSpec> kCheckFlags = {
     {"--lib", true, "LIB.lv: library whose objects the file may call"},
     {"--dump", false, "print each object's compiled form after its line"},
+    {"--disasm", false, "print each object's decoded instructions, one a line, after its line"},
 };
 
 const std::vector<FlagSpec> kEvalFlags = {
@@ -117,7 +118,7 @@ int runCheck(int argc, char** argv) {
     auto args = parseArgs(argc, argv, 1, kCheckFlags, error);
     if (!args) return usageError("check", error);
     if (args->help) {
-        printUsage("lumovar check FILE.lv [--lib LIB.lv] [--dump]\n\n"
+        printUsage("lumovar check FILE.lv [--lib LIB.lv] [--dump] [--disasm]\n\n"
                    "Compiles FILE.lv and prints one line per object: NAME x[N] a[M]. A file "
                    "without\nobjects is an error (exit 1).",
                    kCheckFlags);
@@ -134,6 +135,7 @@ int runCheck(int argc, char** argv) {
     for (const auto& o : program.objects) {
         std::printf("%s x[%d] a[%d]\n", o->name.c_str(), o->xSize, o->aSize);
         if (args->has("--dump")) std::fputs(lang::dumpObject(*o).c_str(), stdout);
+        if (args->has("--disasm")) std::fputs(lang::disassembleObject(*o).c_str(), stdout);
     }
     return kExitOk;
 }

@@ -19,6 +19,7 @@ printf '1 2 3\n\n# comment\n0.5,0,0\n1 2\n3 0 0\n' > "$tmp/points.txt"
 
 expect "check lists objects" 0 $'cube x[3] a[1]\ntwice x[1] a[0]' -- "$lv" check "$tmp/cube.lv"
 expect "check dump" 0 $'cube x[3] a[1]\n  slots 4 nested 0\n  code 8 9 99 100 3 0 9 101 24 21\n  constants 1 1 2\n  strings\n  callees' -- "$lv" check --dump "$tmp/cube.lv"
+expect "check disasm" 0 $'cube x[3] a[1]\n     0  slotsquare  slot 0  @1:35\n     1  rsubk       1  @1:29\n     2  result  @1:20\n' -- "$lv" check --disasm "$tmp/cube.lv"
 expect "compile error position" 1 "$tmp/bad.lv:2:13: error: Expression expected" -- "$lv" check "$tmp/bad.lv"
 expect "missing file" 2 "cannot read $tmp/none.lv" -- "$lv" check "$tmp/none.lv"
 expect "directory" 2 "cannot read $tmp" -- "$lv" check "$tmp"
