@@ -52,7 +52,7 @@ bool runRenderQuality(QWidget* parent, model::Model& model) {
 bool runObjectProperties(QWidget* parent, ui::UiServices& ui, model::Model& model, int page) {
     return runObjectProperties(parent, ui, model, page,
                                [&model](const auto& edited, const model::ModelObject* selected) {
-                                   replaceModelObjects(model, edited, selected);
+                                   model.replaceObjects(edited, selected);
                                });
 }
 

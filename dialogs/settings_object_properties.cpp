@@ -160,20 +160,8 @@ std::optional<Refusal> ObjectPropertiesSession::apply(const PropertyFields& f) {
     }
 }
 
-void replaceModelObjects(model::Model& model,
-                         const std::vector<std::unique_ptr<model::ModelObject>>& edited,
-                         const model::ModelObject* selected) {
-    model.removeAll();
-    model::ModelObject* current = nullptr;
-    for (const auto& copy : edited) {
-        model::ModelObject* added = model.appendObject(model::copyModelObject(*copy));
-        if (copy.get() == selected) current = added;
-    }
-    model.setCurrentObject(current);
-}
-
 void ObjectPropertiesSession::finish(model::Model& model) const {
-    replaceModelObjects(model, copies_, copies_.empty() ? nullptr : &selectedCopy());
+    model.replaceObjects(copies_, copies_.empty() ? nullptr : &selectedCopy());
 }
 
 } // namespace lv::dialogs

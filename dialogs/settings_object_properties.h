@@ -55,12 +55,6 @@ struct PropertyFields {
     std::string accuracy;
 };
 
-// Replaces model's objects by copies of edited, in order; the copy of selected (one of edited,
-// or null) becomes current.
-void replaceModelObjects(model::Model& model,
-                         const std::vector<std::unique_ptr<model::ModelObject>>& edited,
-                         const model::ModelObject* selected);
-
 class ObjectPropertiesSession {
 public:
     // Copies every object of model in model order; selects the model's current object (the
