@@ -14,6 +14,7 @@
 #include "dialogs/export_targets.h"
 #include "dialogs/library_dialog.h"
 #pragma pop_macro("slots")
+#include "dialogs/settings_commands.h"
 
 namespace lv::app {
 
@@ -22,16 +23,18 @@ namespace {
 // Commands whose slot is still a stub: they stay disabled until their dialog is built (take
 // an id off this list when its slot is finished).
 constexpr std::array kPendingCommands = {
-    kCmdViewAnimation,    kCmdModelTimeVars,     kCmdModelTimeCurve,
-    kCmdModelSpace,       kCmdRunRenderAnimation,
-    kCmdRunCompileFilm,   kCmdRenderPointOfView,
-    kCmdRenderObjectProperties, kCmdPolyQuality, kCmdPolyGrids,
-    kCmdPolyAxesBox,      kCmdPolyBackground,    kCmdPolyObjectColor,
-    kCmdPolyImageSize,    kCmdRayMaxGradient,    kCmdRayAccuracy,
-    kCmdRayBackground,    kCmdRayObjectColor,    kCmdRayImageSize,
-    kCmdRenderAnimation,  kCmdSetEps,
-    kCmdSetAlpha,
+    kCmdViewAnimation,    kCmdModelTimeCurve,    kCmdRunRenderAnimation,
+    kCmdRunCompileFilm,   kCmdRenderAnimation,
 };
+
+// Tells every window that a settings dialog stored into the model (or EPS and ALPHA, which
+// model files keep too).
+void settingsStored(ModelCommands& commands, bool stored) {
+    if (stored) commands.events().settingsEdited();
+}
+
+constexpr auto kPolyBranch = dialogs::SettingsTarget::Polygonization;
+constexpr auto kRayBranch = dialogs::SettingsTarget::Raytracing;
 
 // The property page each object-properties command opens on.
 enum ObjectProperty {
@@ -144,7 +147,7 @@ void MainWindow::onModelTransform() { modelCommands_->editObjects(dialogs::Trans
 
 void MainWindow::onModelTimeVars() {
     if (refuse(timeVariableGuard(state_.guardState()))) return;
-    // the Time Variables dialog joins here
+    settingsStored(*modelCommands_, dialogs::runTimeVariables(this, ui_, state_.model));
 }
 
 void MainWindow::onModelTimeCurve() {
@@ -152,7 +155,9 @@ void MainWindow::onModelTimeCurve() {
     // the time curve dialog joins here
 }
 
-void MainWindow::onModelSpace() {}
+void MainWindow::onModelSpace() {
+    settingsStored(*modelCommands_, dialogs::runModelSpace(this, ui_, state_.model));
+}
 
 void MainWindow::onRunRenderFrame() {
     if (refuse(renderGuard(state_.guardState()))) return;
@@ -183,20 +188,40 @@ void MainWindow::onRunExport() {
 
 void MainWindow::onRunStopRendering() { frame_->stopRendering(); }
 
-void MainWindow::onRenderPointOfView() {}
-void MainWindow::openObjectProperties(int) {} // the object properties dialog joins here
+void MainWindow::onRenderPointOfView() {
+    settingsStored(*modelCommands_, dialogs::runCamera(this, ui_, state_.model));
+}
+void MainWindow::openObjectProperties(int property) {
+    dialogs::runObjectProperties(
+        this, ui_, state_.model, property,
+        [this](const auto& edited, const model::ModelObject* selected) {
+            modelCommands_->events().replaceObjects(edited, selected);
+        });
+}
 void MainWindow::onRenderObjectProperties() { openObjectProperties(kPropertyGeneral); }
-void MainWindow::onPolyQuality() {}
+void MainWindow::onPolyQuality() {
+    settingsStored(*modelCommands_, dialogs::runRenderQuality(this, state_.model));
+}
 void MainWindow::onPolyGrids() { openObjectProperties(kPropertyGrids); }
 void MainWindow::onPolyAxesBox() { openObjectProperties(kPropertyAxesBox); }
-void MainWindow::onPolyBackground() {}
+void MainWindow::onPolyBackground() {
+    settingsStored(*modelCommands_,
+                   dialogs::runBackgroundColor(this, ui_, state_.model, kPolyBranch));
+}
 void MainWindow::onPolyObjectColor() { openObjectProperties(kPropertyPolyColor); }
-void MainWindow::onPolyImageSize() {}
+void MainWindow::onPolyImageSize() {
+    settingsStored(*modelCommands_, dialogs::runImageSize(this, ui_, state_.model, kPolyBranch));
+}
 void MainWindow::onRayMaxGradient() { openObjectProperties(kPropertyMaxGradient); }
 void MainWindow::onRayAccuracy() { openObjectProperties(kPropertyAccuracy); }
-void MainWindow::onRayBackground() {}
+void MainWindow::onRayBackground() {
+    settingsStored(*modelCommands_,
+                   dialogs::runBackgroundColor(this, ui_, state_.model, kRayBranch));
+}
 void MainWindow::onRayObjectColor() { openObjectProperties(kPropertyRayColor); }
-void MainWindow::onRayImageSize() {}
+void MainWindow::onRayImageSize() {
+    settingsStored(*modelCommands_, dialogs::runImageSize(this, ui_, state_.model, kRayBranch));
+}
 
 void MainWindow::onRenderAnimation() {
     if (refuse(frameSelectionGuard(state_.guardState()))) return;
@@ -204,8 +229,12 @@ void MainWindow::onRenderAnimation() {
 }
 
 void MainWindow::onOptionsLibrary() { dialogs::runLibraryDialog(this, ui_, state_.sources); }
-void MainWindow::onSetEps() {}         // the "Lumovar Properties" dialog joins here
-void MainWindow::onSetAlpha() {}
+void MainWindow::onSetEps() {
+    settingsStored(*modelCommands_, dialogs::runLumovarProperties(this, ui_, false));
+}
+void MainWindow::onSetAlpha() {
+    settingsStored(*modelCommands_, dialogs::runLumovarProperties(this, ui_, true));
+}
 
 void MainWindow::onAppAbout() {
     QMessageBox::about(this, QStringLiteral("About Lumovar"),
