@@ -192,7 +192,7 @@ void MainWindow::onRenderPointOfView() {
     settingsStored(*modelCommands_, dialogs::runCamera(this, ui_, state_.model));
 }
 void MainWindow::openObjectProperties(int property) {
-    dialogs::runObjectProperties(
+    dialogs::runRenderingProperties(
         this, ui_, state_.model, property,
         [this](const auto& edited, const model::ModelObject* selected) {
             modelCommands_->events().replaceObjects(edited, selected);

@@ -49,19 +49,20 @@ bool runRenderQuality(QWidget* parent, model::Model& model) {
     return true;
 }
 
-bool runObjectProperties(QWidget* parent, ui::UiServices& ui, model::Model& model, int page) {
-    return runObjectProperties(parent, ui, model, page,
-                               [&model](const auto& edited, const model::ModelObject* selected) {
-                                   model.replaceObjects(edited, selected);
-                               });
+bool runRenderingProperties(QWidget* parent, ui::UiServices& ui, model::Model& model,
+                            int page) {
+    return runRenderingProperties(
+        parent, ui, model, page, [&model](const auto& edited, const model::ModelObject* selected) {
+            model.replaceObjects(edited, selected);
+        });
 }
 
-bool runObjectProperties(QWidget* parent, ui::UiServices& ui, const model::Model& model, int page,
-                         const StoreObjects& store) {
+bool runRenderingProperties(QWidget* parent, ui::UiServices& ui, const model::Model& model,
+                            int page, const StoreObjects& store) {
     if (model.count() == 0) return false;
-    ObjectPropertiesDialog dialog(ui, model, page, parent);
+    RenderingPropertiesDialog dialog(ui, model, page, parent);
     if (dialog.exec() != QDialog::Accepted) return false;
-    const ObjectPropertiesSession& session = dialog.session();
+    const RenderingPropertiesSession& session = dialog.session();
     store(session.copies(), &session.selectedCopy());
     return true;
 }

@@ -27,13 +27,14 @@ bool runBackgroundColor(QWidget* parent, ui::UiServices& ui, model::Model& model
 bool runRenderQuality(QWidget* parent, model::Model& model);
 // Opens on property page (PropertyPage); does nothing for a model without objects. On OK the
 // model's objects are replaced by the edited copies and the object selected last is current.
-bool runObjectProperties(QWidget* parent, ui::UiServices& ui, model::Model& model, int page);
+bool runRenderingProperties(QWidget* parent, ui::UiServices& ui, model::Model& model,
+                            int page);
 // The same for callers that store the objects themselves: on OK, store receives the edited
 // copies in model order and the copy selected last.
 using StoreObjects = std::function<void(
     const std::vector<std::unique_ptr<model::ModelObject>>& edited, const model::ModelObject*)>;
-bool runObjectProperties(QWidget* parent, ui::UiServices& ui, const model::Model& model, int page,
-                         const StoreObjects& store);
+bool runRenderingProperties(QWidget* parent, ui::UiServices& ui, const model::Model& model,
+                            int page, const StoreObjects& store);
 // "Set Eps" (focusAlpha false) and "Set Alpha" (true).
 bool runLumovarProperties(QWidget* parent, ui::UiServices& ui, bool focusAlpha);
 bool runCamera(QWidget* parent, ui::UiServices& ui, model::Model& model);

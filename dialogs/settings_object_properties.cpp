@@ -18,7 +18,7 @@ Refusal stop(const char* message, int field) {
     return Refusal{message, field, RefusalIcon::Stop};
 }
 
-bool lessIgnoringCase(const std::string& a, const std::string& b) {
+bool nameBefore(const std::string& a, const std::string& b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [](unsigned char x, unsigned char y) {
                                             return std::tolower(x) < std::tolower(y);
@@ -34,7 +34,7 @@ std::array<std::string, 6> boxTexts(const model::BoundingBox& b) {
 
 } // namespace
 
-ObjectPropertiesSession::ObjectPropertiesSession(const model::Model& model, int page)
+RenderingPropertiesSession::RenderingPropertiesSession(const model::Model& model, int page)
     : defaultBox_(model.settings.defaultBox),
       page_(std::clamp(page, 0, kPropertyPageCount - 1)) {
     int current = 0;
@@ -45,7 +45,7 @@ ObjectPropertiesSession::ObjectPropertiesSession(const model::Model& model, int 
     entryToCopy_.resize(copies_.size());
     std::iota(entryToCopy_.begin(), entryToCopy_.end(), 0);
     std::stable_sort(entryToCopy_.begin(), entryToCopy_.end(), [&](int a, int b) {
-        return lessIgnoringCase(copies_[static_cast<std::size_t>(a)]->name,
+        return nameBefore(copies_[static_cast<std::size_t>(a)]->name,
                                 copies_[static_cast<std::size_t>(b)]->name);
     });
     for (std::size_t e = 0; e < entryToCopy_.size(); ++e) {
@@ -54,19 +54,19 @@ ObjectPropertiesSession::ObjectPropertiesSession(const model::Model& model, int 
     }
 }
 
-void ObjectPropertiesSession::selectEntry(int entry) {
+void RenderingPropertiesSession::selectEntry(int entry) {
     if (entry >= 0 && entry < static_cast<int>(names_.size())) selected_ = entry;
 }
 
-void ObjectPropertiesSession::setPage(int page) {
+void RenderingPropertiesSession::setPage(int page) {
     if (page >= 0 && page < kPropertyPageCount) page_ = page;
 }
 
-const model::ModelObject& ObjectPropertiesSession::selectedCopy() const {
+const model::ModelObject& RenderingPropertiesSession::selectedCopy() const {
     return *copies_[static_cast<std::size_t>(entryToCopy_[static_cast<std::size_t>(selected_)])];
 }
 
-PropertyFields ObjectPropertiesSession::load() const {
+PropertyFields RenderingPropertiesSession::load() const {
     PropertyFields f;
     if (copies_.empty()) return f;
     const model::ModelObject& o = selectedCopy();
@@ -91,11 +91,11 @@ PropertyFields ObjectPropertiesSession::load() const {
     return f;
 }
 
-std::array<std::string, 6> ObjectPropertiesSession::defaultBoxTexts() const {
+std::array<std::string, 6> RenderingPropertiesSession::defaultBoxTexts() const {
     return boxTexts(defaultBox_);
 }
 
-std::optional<Refusal> ObjectPropertiesSession::applyBox(const PropertyFields& f,
+std::optional<Refusal> RenderingPropertiesSession::applyBox(const PropertyFields& f,
                                                          model::ModelObject& o) {
     if (!f.custom) {
         o.customBox = 0;
@@ -112,7 +112,7 @@ std::optional<Refusal> ObjectPropertiesSession::applyBox(const PropertyFields& f
     return std::nullopt;
 }
 
-std::optional<Refusal> ObjectPropertiesSession::applyGrids(const PropertyFields& f,
+std::optional<Refusal> RenderingPropertiesSession::applyGrids(const PropertyFields& f,
                                                            model::ModelObject& o) {
     std::array<int, 3> counts{};
     for (int i = 0; i < 3; ++i) {
@@ -125,7 +125,7 @@ std::optional<Refusal> ObjectPropertiesSession::applyGrids(const PropertyFields&
     return std::nullopt;
 }
 
-std::optional<Refusal> ObjectPropertiesSession::apply(const PropertyFields& f) {
+std::optional<Refusal> RenderingPropertiesSession::apply(const PropertyFields& f) {
     if (copies_.empty()) return std::nullopt;
     model::ModelObject& o =
         *copies_[static_cast<std::size_t>(entryToCopy_[static_cast<std::size_t>(selected_)])];
@@ -160,7 +160,7 @@ std::optional<Refusal> ObjectPropertiesSession::apply(const PropertyFields& f) {
     }
 }
 
-void ObjectPropertiesSession::finish(model::Model& model) const {
+void RenderingPropertiesSession::finish(model::Model& model) const {
     model.replaceObjects(copies_, copies_.empty() ? nullptr : &selectedCopy());
 }
 

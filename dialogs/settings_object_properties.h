@@ -55,11 +55,11 @@ struct PropertyFields {
     std::string accuracy;
 };
 
-class ObjectPropertiesSession {
+class RenderingPropertiesSession {
 public:
     // Copies every object of model in model order; selects the model's current object (the
     // first when there is none) and page. With no objects there is nothing to load or apply.
-    ObjectPropertiesSession(const model::Model& model, int page);
+    RenderingPropertiesSession(const model::Model& model, int page);
 
     // The object names sorted case-insensitively; entry i of the object list.
     const std::vector<std::string>& names() const { return names_; }

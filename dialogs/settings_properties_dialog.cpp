@@ -23,7 +23,7 @@ int colourIndex(int page) { return page == RayColourPage ? kRayColour : kPolyCol
 
 } // namespace
 
-ObjectPropertiesDialog::ObjectPropertiesDialog(ui::UiServices& ui, const model::Model& model,
+RenderingPropertiesDialog::RenderingPropertiesDialog(ui::UiServices& ui, const model::Model& model,
                                                int page, QWidget* parent)
     : QDialog(parent), ui_(ui), session_(model, page) {
     setWindowTitle("Objects rendering properties");
@@ -71,7 +71,7 @@ ObjectPropertiesDialog::ObjectPropertiesDialog(ui::UiServices& ui, const model::
     ui::applyAccessibleNames(this);
 }
 
-QWidget* ObjectPropertiesDialog::makeBoxPage() {
+QWidget* RenderingPropertiesDialog::makeBoxPage() {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
     default_ = new QRadioButton("Default");
@@ -89,7 +89,7 @@ QWidget* ObjectPropertiesDialog::makeBoxPage() {
     return page;
 }
 
-QWidget* ObjectPropertiesDialog::makeGridsPage() {
+QWidget* RenderingPropertiesDialog::makeGridsPage() {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
     const char* names[3] = {"Number of Grid lines for X:", "Number of Grid lines for Y:",
@@ -99,7 +99,7 @@ QWidget* ObjectPropertiesDialog::makeGridsPage() {
     return page;
 }
 
-QWidget* ObjectPropertiesDialog::makeColourPage(int which, const char* alsoText) {
+QWidget* RenderingPropertiesDialog::makeColourPage(int which, const char* alsoText) {
     auto* page = new QWidget;
     auto* layout = new QGridLayout(page);
     auto* swatch = new ColourSwatch;
@@ -115,7 +115,7 @@ QWidget* ObjectPropertiesDialog::makeColourPage(int which, const char* alsoText)
     return page;
 }
 
-QWidget* ObjectPropertiesDialog::makeMaxGradientPage() {
+QWidget* RenderingPropertiesDialog::makeMaxGradientPage() {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
     autoGradient_ = new QCheckBox("Automaticaly Eval Max Gradient");
@@ -125,18 +125,18 @@ QWidget* ObjectPropertiesDialog::makeMaxGradientPage() {
     return page;
 }
 
-QWidget* ObjectPropertiesDialog::makeAccuracyPage() {
+QWidget* RenderingPropertiesDialog::makeAccuracyPage() {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
     accuracy_ = addLabelledEdit(grid, 0, 0, "Accuracy:");
     return page;
 }
 
-void ObjectPropertiesDialog::setBoxEnabled(bool enabled) {
+void RenderingPropertiesDialog::setBoxEnabled(bool enabled) {
     for (QLineEdit* e : box_) e->setEnabled(enabled);
 }
 
-void ObjectPropertiesDialog::loadPage() {
+void RenderingPropertiesDialog::loadPage() {
     const PropertyFields f = session_.load();
     switch (session_.page()) {
     case BoxPage:
@@ -165,7 +165,7 @@ void ObjectPropertiesDialog::loadPage() {
     }
 }
 
-PropertyFields ObjectPropertiesDialog::fieldsShown() const {
+PropertyFields RenderingPropertiesDialog::fieldsShown() const {
     PropertyFields f;
     f.custom = custom_->isChecked();
     for (std::size_t i = 0; i < 6; ++i) f.box[i] = ss(box_[i]->text());
@@ -178,7 +178,7 @@ PropertyFields ObjectPropertiesDialog::fieldsShown() const {
     return f;
 }
 
-std::vector<QLineEdit*> ObjectPropertiesDialog::pageFields() const {
+std::vector<QLineEdit*> RenderingPropertiesDialog::pageFields() const {
     switch (session_.page()) {
     case BoxPage: return {box_.begin(), box_.end()};
     case GridsPage: return {grid_.begin(), grid_.end()};
@@ -188,46 +188,46 @@ std::vector<QLineEdit*> ObjectPropertiesDialog::pageFields() const {
     }
 }
 
-ColourSwatch* ObjectPropertiesDialog::swatch() const {
+ColourSwatch* RenderingPropertiesDialog::swatch() const {
     return swatches_[static_cast<std::size_t>(colourIndex(session_.page()))];
 }
 
-QCheckBox* ObjectPropertiesDialog::alsoOther() const {
+QCheckBox* RenderingPropertiesDialog::alsoOther() const {
     return also_[static_cast<std::size_t>(colourIndex(session_.page()))];
 }
 
-void ObjectPropertiesDialog::chooseObject(int entry) {
+void RenderingPropertiesDialog::chooseObject(int entry) {
     session_.selectEntry(entry);
     objects_->setCurrentIndex(session_.selectedEntry());
     loadPage();
 }
 
-void ObjectPropertiesDialog::choosePage(int page) {
+void RenderingPropertiesDialog::choosePage(int page) {
     session_.setPage(page);
     pages_->setCurrentIndex(session_.page());
     stack_->setCurrentIndex(session_.page());
     loadPage();
 }
 
-void ObjectPropertiesDialog::applyPage() {
+void RenderingPropertiesDialog::applyPage() {
     if (auto refusal = session_.apply(fieldsShown()))
         showRefusal(this, ui_, *refusal, pageFields());
 }
 
-void ObjectPropertiesDialog::chooseCustom(bool custom) {
+void RenderingPropertiesDialog::chooseCustom(bool custom) {
     (custom ? custom_ : default_)->setChecked(true);
     const std::array<std::string, 6> texts = session_.defaultBoxTexts();
     for (std::size_t i = 0; i < 6; ++i) box_[i]->setText(qs(texts[i]));
     setBoxEnabled(custom);
 }
 
-void ObjectPropertiesDialog::chooseAutoGradient(bool automatic) {
+void RenderingPropertiesDialog::chooseAutoGradient(bool automatic) {
     autoGradient_->setChecked(automatic);
     maxGradient_->setEnabled(!automatic);
     maxGradientLabel_->setEnabled(!automatic);
 }
 
-void ObjectPropertiesDialog::selectColour() {
+void RenderingPropertiesDialog::selectColour() {
     if (auto chosen = ui_.chooseColor(this, toQColor(swatch()->colour())))
         swatch()->setColour(fromQColor(*chosen));
 }

@@ -26,11 +26,11 @@ namespace lv::dialogs {
 
 // Pages of properties for every object; "Apply" stores the visible page into the selected
 // object's copy. After OK the caller calls session().finish(model).
-class ObjectPropertiesDialog : public QDialog {
+class RenderingPropertiesDialog : public QDialog {
 public:
-    ObjectPropertiesDialog(ui::UiServices& ui, const model::Model& model, int page,
+    RenderingPropertiesDialog(ui::UiServices& ui, const model::Model& model, int page,
                            QWidget* parent = nullptr);
-    const ObjectPropertiesSession& session() const { return session_; }
+    const RenderingPropertiesSession& session() const { return session_; }
 
     // What the user can do, as the controls do it.
     void chooseObject(int entry);
@@ -68,7 +68,7 @@ private:
     std::vector<QLineEdit*> pageFields() const;
 
     ui::UiServices& ui_;
-    ObjectPropertiesSession session_;
+    RenderingPropertiesSession session_;
     QComboBox* objects_ = nullptr;
     QComboBox* pages_ = nullptr;
     QStackedWidget* stack_ = nullptr;

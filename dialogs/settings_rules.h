@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "dialogs/notice.h" // kNotFiniteMessage, shared with the object dialogs
 #include "model/model.h"
 
 namespace lv::dialogs {
@@ -20,9 +21,6 @@ struct Refusal {
     RefusalIcon icon = RefusalIcon::Stop;
 };
 
-// Shown for a typed value that is not finite or does not fit in single precision.
-inline constexpr const char* kNotFiniteMessage =
-    "Please enter a finite number between -3.402823e+38 and 3.402823e+38.";
 // Shown when a field read by the strict exchange holds something that is not one number.
 inline constexpr const char* kNotANumberMessage = "Please enter a number.";
 

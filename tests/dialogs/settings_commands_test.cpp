@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 
 #include "tests/gui/gui_test_util.h"
+#include "app/model_commands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,7 +61,8 @@ private Q_SLOTS:
                                  kCmdPolyBackground, kCmdRayBackground,     kCmdPolyImageSize,
                                  kCmdRayImageSize,   kCmdSetEps,            kCmdSetAlpha};
         f.window->refreshCommands();
-        for (int id : objectIds) QVERIFY2(!f.window->action(id)->isEnabled(), qPrintable(QString::number(id)));
+        for (int id : objectIds)
+            QVERIFY2(!f.window->action(id)->isEnabled(), qPrintable(QString::number(id)));
         for (int id : alwaysIds) QVERIFY(f.window->action(id)->isEnabled());
         testing::addShape(f.state.model, "ball");
         f.window->refreshCommands();
@@ -82,19 +84,23 @@ private Q_SLOTS:
             {kCmdRayMaxGradient, MaxGradientPage}, {kCmdRayAccuracy, AccuracyPage},
             {kCmdRayObjectColor, RayColourPage}};
         for (auto [id, page] : pages) {
-            whenShown<ObjectPropertiesDialog>([page = page](ObjectPropertiesDialog& d) {
+            whenShown<RenderingPropertiesDialog>([page = page](RenderingPropertiesDialog& d) {
                 QCOMPARE(d.stack()->currentIndex(), page);
                 QCOMPARE(d.pages()->currentIndex(), page);
             });
             f.window->execute(id);
         }
-        whenShown<ObjectPropertiesDialog>([](ObjectPropertiesDialog& d) {
+        whenShown<RenderingPropertiesDialog>([](RenderingPropertiesDialog& d) {
             d.gridField(1)->setText("12");
             d.applyButton()->click();
             d.accept();
         });
+        int replaced = 0;
+        QObject::connect(&f.window->modelCommands().events(), &lv::ui::ModelEvents::objectsReplaced,
+                         [&replaced] { ++replaced; });
         f.window->execute(kCmdPolyGrids);
         QCOMPARE(f.state.model.object(0).grid[1], 12);
+        QCOMPARE(replaced, 1); // the object list window and the title follow
     }
 
     void sizeAndColourCommandsPreselectTheirBranch() {
@@ -109,8 +115,9 @@ private Q_SLOTS:
         }
         for (auto [id, target] : {std::pair{kCmdPolyBackground, SettingsTarget::Polygonization},
                                   std::pair{kCmdRayBackground, SettingsTarget::Raytracing}}) {
-            whenShown<BackgroundColorDialog>(
-                [target = target](BackgroundColorDialog& d) { QVERIFY(d.target(target)->isChecked()); });
+            whenShown<BackgroundColorDialog>([target = target](BackgroundColorDialog& d) {
+                QVERIFY(d.target(target)->isChecked());
+            });
             f.window->execute(id);
         }
         whenShown<ImageSizeDialog>([](ImageSizeDialog& d) {
@@ -128,8 +135,10 @@ private Q_SLOTS:
             d.field(0)->setText("-3");
             d.accept();
         });
+        QVERIFY(!f.window->modelCommands().events().isModified());
         f.window->execute(kCmdModelSpace);
         QCOMPARE(f.state.model.settings.defaultBox.xmin, -3.0f);
+        QVERIFY(f.window->modelCommands().events().isModified()); // the title shows it
 
         whenShown<CameraDialog>([](CameraDialog& d) {
             d.field(0)->setText("0");

@@ -279,7 +279,7 @@ private Q_SLOTS:
         b.ownBox = {0, 0, 0, 4, 4, 4};
         testing::addShape(m, "A");
         m.setCurrentObject(&b);
-        ObjectPropertiesDialog d(fake, m, BoxPage);
+        RenderingPropertiesDialog d(fake, m, BoxPage);
         d.show();
         QCOMPARE(d.windowTitle(), QString("Objects rendering properties"));
         QCOMPARE(d.objects()->count(), 2);
@@ -344,7 +344,7 @@ private Q_SLOTS:
         model::Model m;
         testing::addShape(m, "first");
         testing::addShape(m, "second");
-        whenShown<ObjectPropertiesDialog>([](ObjectPropertiesDialog& d) {
+        whenShown<RenderingPropertiesDialog>([](RenderingPropertiesDialog& d) {
             QCOMPARE(d.stack()->currentIndex(), int(GridsPage));
             QCOMPARE(d.objects()->currentText(), QString("first"));
             d.gridField(0)->setText("30");
@@ -358,29 +358,29 @@ private Q_SLOTS:
             d.chooseObject(1);
             clickOk(d);
         });
-        QVERIFY(runObjectProperties(nullptr, fake, m, GridsPage));
+        QVERIFY(runRenderingProperties(nullptr, fake, m, GridsPage));
         QCOMPARE(m.object(0).grid, (std::array<int, 3>{30, 25, 25}));
         QCOMPARE(m.object(1).grid, (std::array<int, 3>{25, 25, 25}));
         QCOMPARE(m.currentObject(), &m.object(1));
 
-        whenShown<ObjectPropertiesDialog>([](ObjectPropertiesDialog& d) {
+        whenShown<RenderingPropertiesDialog>([](RenderingPropertiesDialog& d) {
             d.gridField(0)->setText("99");
             d.applyButton()->click();
             d.reject();
         });
-        QVERIFY(!runObjectProperties(nullptr, fake, m, GridsPage));
+        QVERIFY(!runRenderingProperties(nullptr, fake, m, GridsPage));
         QCOMPARE(m.object(0).grid[0], 30); // Cancel drops even applied pages
         QCOMPARE(m.object(1).grid[0], 25);
 
         model::Model empty;
-        QVERIFY(!runObjectProperties(nullptr, fake, empty, GridsPage));
+        QVERIFY(!runRenderingProperties(nullptr, fake, empty, GridsPage));
     }
 
     void colourPagesShareTheAlsoFlag() {
         ui::FakeUiServices fake;
         model::Model m;
         testing::addShape(m, "ball");
-        ObjectPropertiesDialog d(fake, m, PolyColourPage);
+        RenderingPropertiesDialog d(fake, m, PolyColourPage);
         d.show();
         QCOMPARE(d.alsoOther()->text(), QString("Apply for raytracing, also"));
         QVERIFY(d.alsoOther()->isChecked());

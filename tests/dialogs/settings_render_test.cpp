@@ -76,13 +76,13 @@ private Q_SLOTS:
             clickOk(d);
         });
         QVERIFY(runImageSize(nullptr, fake, m, SettingsTarget::Polygonization));
-        whenShown<ObjectPropertiesDialog>([&fake](ObjectPropertiesDialog& d) {
+        whenShown<RenderingPropertiesDialog>([&fake](RenderingPropertiesDialog& d) {
             fake.colors.push_back(QColor(255, 0, 0));
             d.selectColour();
             d.applyButton()->click();
             clickOk(d);
         });
-        QVERIFY(runObjectProperties(nullptr, fake, m, PolyColourPage));
+        QVERIFY(runRenderingProperties(nullptr, fake, m, PolyColourPage));
         whenShown<CameraDialog>([](CameraDialog& d) {
             for (int i = 0; i < 9; ++i) d.field(i)->setText(i == 2 ? "20" : i == 7 ? "1" : "0");
             clickOk(d);

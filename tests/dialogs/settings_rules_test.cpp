@@ -75,7 +75,7 @@ private Q_SLOTS:
             QCOMPARE(r->field, 7);
             QCOMPARE(s.sky.y, 1.0f);
 
-            ObjectPropertiesSession session(m, BoxPage);
+            RenderingPropertiesSession session(m, BoxPage);
             PropertyFields f = session.load();
             f.custom = true;
             f.box[5] = bad;
@@ -285,12 +285,12 @@ private Q_SLOTS:
         model::ModelObject& alpha = addShapeForTest(m, "Alpha");
         addShapeForTest(m, "gamma");
         m.setCurrentObject(&alpha);
-        ObjectPropertiesSession s(m, GridsPage);
+        RenderingPropertiesSession s(m, GridsPage);
         QCOMPARE(s.names(), (std::vector<std::string>{"Alpha", "beta", "gamma"}));
         QCOMPARE(s.selectedEntry(), 0);
         QCOMPARE(s.page(), int(GridsPage));
         m.setCurrentObject(nullptr);
-        QCOMPARE(ObjectPropertiesSession(m, 0).selectedCopy().name, std::string("beta"));
+        QCOMPARE(RenderingPropertiesSession(m, 0).selectedCopy().name, std::string("beta"));
     }
 
     void boxPageDefaultCustomAndValidation() {
@@ -298,7 +298,7 @@ private Q_SLOTS:
         m.settings.defaultBox = {-1, -2, -3, 1, 2, 3};
         model::ModelObject& o = addShapeForTest(m);
         o.ownBox = {0, 0, 0, 5, 5, 5};
-        ObjectPropertiesSession s(m, BoxPage);
+        RenderingPropertiesSession s(m, BoxPage);
         PropertyFields f = s.load();
         QVERIFY(!f.custom);
         QCOMPARE(f.box[1], std::string("-2.0")); // the model's box while Default
@@ -323,7 +323,7 @@ private Q_SLOTS:
     void gridAccuracyAndGradientBounds() {
         model::Model m;
         addShapeForTest(m);
-        ObjectPropertiesSession s(m, GridsPage);
+        RenderingPropertiesSession s(m, GridsPage);
         PropertyFields f = s.load();
         QCOMPARE(f.grid[0], std::string("25"));
         f.grid = {"2", "2", "2"};
@@ -381,7 +381,7 @@ private Q_SLOTS:
     void colourPagesShareTheAlsoChoice() {
         model::Model m;
         addShapeForTest(m);
-        ObjectPropertiesSession s(m, PolyColourPage);
+        RenderingPropertiesSession s(m, PolyColourPage);
         PropertyFields f = s.load();
         QVERIFY(f.alsoOther); // initially set
         f.colour = {10, 20, 30};
@@ -402,7 +402,7 @@ private Q_SLOTS:
         model::Model m;
         addShapeForTest(m, "a");
         addShapeForTest(m, "b");
-        ObjectPropertiesSession s(m, GridsPage);
+        RenderingPropertiesSession s(m, GridsPage);
         PropertyFields f = s.load();
         f.grid = {"3", "3", "3"};
         // Edited but switched away from without Apply: dropped.
