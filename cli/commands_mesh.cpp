@@ -15,6 +15,7 @@
 #include "cli/signals.h"
 #include "export/mesh_files.h"
 #include "export/polygonize_mesh.h"
+#include "model/eval_bound.h"
 #include "render/scene.h"
 
 namespace lv::cli {
@@ -33,6 +34,7 @@ const std::vector<FlagSpec> kMeshFlags = {
     {"--eps", true, "E: calculation precision, 0 < E < 1"},
     {"--alpha", true, "A: parameter of the set operations, -1 <= A <= 1"},
     {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
+    {"--no-prune", false, "sample every grid point (the same polygons, more evaluations)"},
 };
 
 // Applies --box, --grid, --a and --xc to the one object of a FILE.lv OBJECT model.
@@ -121,8 +123,9 @@ void transformPoints(const model::Transform& transform, exporter::Vec3* points, 
 // Polygonizes every object of the prepared model with its box and grid, moved by its
 // transform: raw polygons when raw is set, else one welded, oriented part per object. Stops at
 // the first object whose surface does not cross its box. Progress goes to a terminal as
-// "Rendering N%".
-ModelMesh polygonizeModel(model::Model& m, bool raw) {
+// "Rendering N%". With prune, blocks of cells that interval bounds prove to lie on one side
+// of the surface are not sampled (the polygons are the same).
+ModelMesh polygonizeModel(model::Model& m, bool raw, bool prune) {
     ModelMesh out;
     long long total = 0, done = 0;
     for (int i = 0; i < m.count(); ++i) total += m.object(i).grid[2];
@@ -142,9 +145,16 @@ ModelMesh polygonizeModel(model::Model& m, bool raw) {
         auto sample = [&slot](float x, float y, float z) {
             return model::evaluateAt(slot, x, y, z);
         };
+        auto bound = [&slot](const float lo[3], const float hi[3]) {
+            lang::Interval range;
+            if (!model::boundAt(slot, lo, hi, range)) return poly::ValueBound{};
+            return poly::ValueBound{range.lo, range.hi, true};
+        };
+        poly::BoundFn bounds;
+        if (prune) bounds = bound;
         bool empty = false;
         if (raw) {
-            exporter::Mesh mesh = exporter::polygonizeToMesh(grid, sample, progress);
+            exporter::Mesh mesh = exporter::polygonizeToMesh(grid, sample, progress, bounds);
             empty = mesh.polygons.empty();
             for (exporter::MeshPolygon& p : mesh.polygons) {
                 transformPoints(o.transform, p.v, static_cast<std::size_t>(p.count));
@@ -154,7 +164,7 @@ ModelMesh polygonizeModel(model::Model& m, bool raw) {
             exporter::MeshPart part;
             part.name = o.name;
             part.color = {o.polyColour.red, o.polyColour.green, o.polyColour.blue};
-            part.mesh = exporter::polygonizeToIndexedMesh(grid, sample, progress);
+            part.mesh = exporter::polygonizeToIndexedMesh(grid, sample, progress, nullptr, bounds);
             empty = part.mesh.faces.empty();
             transformPoints(o.transform, part.mesh.vertices.data(), part.mesh.vertices.size());
             out.parts.push_back(std::move(part));
@@ -212,7 +222,7 @@ int runMesh(int argc, char** argv) {
     }
     const bool raw = exporter::meshFormatFromPath(out) == exporter::MeshFormat::Poly;
     if (timeout > 0) armTimeout(timeout);
-    ModelMesh result = polygonizeModel(m, raw);
+    ModelMesh result = polygonizeModel(m, raw, !args->has("--no-prune"));
     if (timedOut()) return reportTimeout(kCommand, m.count() > 0 ? m.object(0).name : "", timeout);
     m.releaseFrame();
     if (!result.emptyObject.empty()) {

@@ -23,7 +23,8 @@ poly::PolygonizeRequest requestFor(const MeshGrid& grid, poly::SampleFn sample) 
 
 } // namespace
 
-Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample, const MeshProgress& progress) {
+Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample, const MeshProgress& progress,
+                      poly::BoundFn bound) {
     Mesh mesh;
     auto report = [&](void*, int slice) {
         if (progress) {
@@ -33,12 +34,13 @@ Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample, const MeshPro
     poly::PolygonizeRequest request = requestFor(grid, sample);
     request.emit_polygon = mesh;
     request.slice_done = report;
-    poly::polygonize(request);
+    poly::polygonizePruned(request, bound);
     return mesh;
 }
 
 IndexedMesh polygonizeToIndexedMesh(const MeshGrid& grid, poly::SampleFn sample,
-                                    const MeshProgress& progress, GridWeldStats* stats) {
+                                    const MeshProgress& progress, GridWeldStats* stats,
+                                    poly::BoundFn bound) {
     GridWelder welder(grid);
     auto report = [&](void*, int slice) {
         if (progress) {
@@ -48,7 +50,7 @@ IndexedMesh polygonizeToIndexedMesh(const MeshGrid& grid, poly::SampleFn sample,
     poly::PolygonizeRequest request = requestFor(grid, sample);
     request.emit_polygon = welder;
     request.slice_done = report;
-    poly::polygonize(request);
+    poly::polygonizePruned(request, bound);
     IndexedMesh mesh = welder.finish(stats);
     const VertexFaces around(mesh);
     orientOutward(mesh, around, sample);

@@ -5,7 +5,7 @@
 
 #include "export/grid_mesh.h"
 #include "export/indexed_mesh.h"
-#include "polygonize/polygonizer.h"
+#include "polygonize/pruned_polygonizer.h"
 
 namespace lv::exporter {
 
@@ -13,31 +13,33 @@ namespace lv::exporter {
 using MeshProgress = std::function<void(int slice, int slices)>;
 
 // The polygons of the zero level of sample (F >= 0 inside) in emission order. Nothing for an
-// unusable grid (a count below 1, min > max).
+// unusable grid (a count below 1, min > max). With a bound, blocks of cells it proves to lie
+// on one side are not sampled; the polygons are the same (polygonizePruned).
 Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample,
-                      const MeshProgress& progress = {});
+                      const MeshProgress& progress = {}, poly::BoundFn bound = {});
 
 // The same surface welded as it is emitted (GridWelder), closed where the surface is closed
 // inside the box, oriented outward by sample (orientOutward) and with every quadrilateral's
 // split chosen (chooseDiagonals). stats, when given, receives the welder's figures.
 IndexedMesh polygonizeToIndexedMesh(const MeshGrid& grid, poly::SampleFn sample,
                                     const MeshProgress& progress = {},
-                                    GridWeldStats* stats = nullptr);
+                                    GridWeldStats* stats = nullptr, poly::BoundFn bound = {});
 
 // Accept any callable float(float, float, float), temporaries included (it lives for the call).
 template <class F>
 requires(!std::is_same_v<std::remove_cvref_t<F>, poly::SampleFn>) Mesh
-    polygonizeToMesh(const MeshGrid& grid, F&& sample, const MeshProgress& progress = {}) {
+    polygonizeToMesh(const MeshGrid& grid, F&& sample, const MeshProgress& progress = {},
+                     poly::BoundFn bound = {}) {
     auto& named = sample;
-    return polygonizeToMesh(grid, poly::SampleFn(named), progress);
+    return polygonizeToMesh(grid, poly::SampleFn(named), progress, bound);
 }
 
 template <class F>
 requires(!std::is_same_v<std::remove_cvref_t<F>, poly::SampleFn>) IndexedMesh
     polygonizeToIndexedMesh(const MeshGrid& grid, F&& sample, const MeshProgress& progress = {},
-                            GridWeldStats* stats = nullptr) {
+                            GridWeldStats* stats = nullptr, poly::BoundFn bound = {}) {
     auto& named = sample;
-    return polygonizeToIndexedMesh(grid, poly::SampleFn(named), progress, stats);
+    return polygonizeToIndexedMesh(grid, poly::SampleFn(named), progress, stats, bound);
 }
 
 } // namespace lv::exporter

@@ -1,0 +1,34 @@
+#pragma once
+// Interval evaluation of a compiled object: a range that holds every value the interpreter can
+// return for x and a anywhere in given ranges, or no range at all where none is proven.
+#include "lang/compiled_object.h"
+
+namespace lv::lang {
+
+// The closed range [lo, hi] of single-precision values.
+struct Interval {
+    float lo = 0.0f, hi = 0.0f;
+};
+
+// Interval rules: each returns false when it proves nothing (a value may be non-finite or an
+// evaluation may fail), else the range of every result that the interpreter's operation can
+// produce for operands in the given ranges. Results are rounded outward by one ulp past the
+// nearest float; the C library's transcendental functions get a further allowance.
+bool intervalAdd(Interval l, Interval r, Interval& out);
+bool intervalSub(Interval l, Interval r, Interval& out);
+bool intervalMul(Interval l, Interval r, Interval& out);
+bool intervalDiv(Interval l, Interval r, float eps, Interval& out);
+bool intervalSquare(Interval l, float eps, Interval& out);
+// The set operations &, @ (word kWordIntersect or kWordAt), | and \ for ALPHA in [0, 1].
+bool intervalSetOperation(int word, Interval l, Interval r, float alpha, Interval& out);
+// Math built-in rows 0..18 (args[0] is the last argument, as on the interpreter's stack).
+bool intervalMath(int row, const Interval* args, float eps, Interval& out);
+
+// The range of object's result with x and a (xSize + aSize values, in workspace order) in the
+// given ranges, under the process-wide EPS and ALPHA. False when no range is proven: a
+// condition or index not decided for the whole range, a possible run-time error, a built-in
+// without an interval rule, more than stepLimit loop steps and calls, or a non-finite value.
+bool boundObject(const CompiledObject& object, const Interval* inputs, Interval& result,
+                 long long stepLimit = 100000);
+
+} // namespace lv::lang
