@@ -35,6 +35,11 @@ bool make(double lo, double hi, Interval& out) {
 
 // The result of a C library function monotone over [lo, hi], evaluated at its ends.
 template <class F> bool monotone(F f, double lo, double hi, bool increasing, Interval& out) {
+    if (lo == hi) { // one value: the interpreter's own computation
+        const float v = static_cast<float>(f(lo));
+        out = {v, v};
+        return finite(out);
+    }
     double a = f(lo), b = f(hi);
     if (!increasing) std::swap(a, b);
     return make(slackDown(a), slackUp(b), out);
@@ -68,17 +73,28 @@ bool sineRange(double lo, double hi, double shift, Interval& out) {
     return true;
 }
 
+bool point(Interval v) { return v.lo == v.hi; }
+
+// The exact result of a float operation on single values, as the interpreter computes it.
+bool exact(float v, Interval& out) {
+    out = {v, v};
+    return finite(out);
+}
+
 } // namespace
 
 bool intervalAdd(Interval l, Interval r, Interval& out) {
+    if (point(l) && point(r)) return exact(l.lo + r.lo, out);
     return make(double(l.lo) + r.lo, double(l.hi) + r.hi, out);
 }
 
 bool intervalSub(Interval l, Interval r, Interval& out) {
+    if (point(l) && point(r)) return exact(l.lo - r.lo, out);
     return make(double(l.lo) - r.hi, double(l.hi) - r.lo, out);
 }
 
 bool intervalMul(Interval l, Interval r, Interval& out) {
+    if (point(l) && point(r)) return exact(l.lo * r.lo, out);
     const double p[4] = {double(l.lo) * r.lo, double(l.lo) * r.hi, double(l.hi) * r.lo,
                          double(l.hi) * r.hi};
     return make(*std::min_element(p, p + 4), *std::max_element(p, p + 4), out);
@@ -86,6 +102,7 @@ bool intervalMul(Interval l, Interval r, Interval& out) {
 
 bool intervalDiv(Interval l, Interval r, float eps, Interval& out) {
     if (!(r.lo >= eps || r.hi <= -eps)) return false; // the divisor may be below EPS: may fail
+    if (point(l) && point(r)) return exact(l.lo / r.lo, out);
     const double p[4] = {double(l.lo) / r.lo, double(l.lo) / r.hi, double(l.hi) / r.lo,
                          double(l.hi) / r.hi};
     return make(*std::min_element(p, p + 4), *std::max_element(p, p + 4), out);
@@ -135,6 +152,7 @@ bool intervalMath(int row, const Interval* args, float eps, Interval& out) {
     switch (row) {
     case 0:
         if (lo < 0.0) return false;
+        if (lo == hi) return exact(static_cast<float>(std::sqrt(lo)), out);
         return make(std::sqrt(lo), std::sqrt(hi), out);
     case 1: return monotone([](double v) { return std::exp(v); }, lo, hi, true, out);
     case 2:
@@ -143,8 +161,12 @@ bool intervalMath(int row, const Interval* args, float eps, Interval& out) {
     case 3:
         if (!(lo > 0.0)) return false;
         return monotone([](double v) { return std::log10(v); }, lo, hi, true, out);
-    case 4: return sineRange(lo, hi, 0.0, out);
-    case 5: return sineRange(lo, hi, 3.14159265358979323846 / 2, out);
+    case 4:
+        if (lo == hi) return exact(static_cast<float>(std::sin(lo)), out);
+        return sineRange(lo, hi, 0.0, out);
+    case 5:
+        if (lo == hi) return exact(static_cast<float>(std::cos(lo)), out);
+        return sineRange(lo, hi, 3.14159265358979323846 / 2, out);
     case 7:
         if (lo < -1.0 || hi > 1.0) return false;
         return monotone([](double v) { return std::asin(v); }, lo, hi, true, out);
@@ -219,6 +241,7 @@ private:
     // The elements of the array whose handle (the code index of its word 10) is v, or null.
     const Interval* arrayOf(Interval v, int& count) const;
     bool call(const DecodedInstr& in, Interval& out);
+    bool wholePower(Interval l, float r, int n, Interval& out) const;
 
     const CompiledObject& obj_;
     const DecodedProgram& program_;
@@ -329,7 +352,12 @@ bool IntervalMachine::run(Interval& result) {
             case kWordSub: if (!intervalSub(l, r, v)) return false; break;
             case kWordMul: if (!intervalMul(l, r, v)) return false; break;
             case kWordDiv: if (!intervalDiv(l, r, eps_, v)) return false; break;
-            default: return false; // general powers: no rule
+            case kWordPow: // a single whole exponent: as ^ with a constant exponent
+                if (!point(r) || r.lo != std::floor(r.lo) || !(std::fabs(r.lo) <= 64.0f))
+                    return false;
+                if (!wholePower(l, r.lo, static_cast<int>(std::fabs(r.lo)), v)) return false;
+                break;
+            default: return false;
             }
             s.back() = v;
             break;
@@ -348,19 +376,10 @@ bool IntervalMachine::run(Interval& result) {
             if (!intervalSetOperation(in.a, l, s.back(), alpha_, s.back())) return false;
             break;
         }
-        case kDPowConst: {
-            // A whole exponent up to 64 on a base that is nowhere below EPS: the interpreter
-            // multiplies 1 by the base step by step, then inverts for a negative exponent.
-            const Interval l = s.back();
-            if (!(in.g < eps_ && in.a >= 0 && in.a <= 64 && truth(l, eps_) == 1)) return false;
-            Interval p{1.0f, 1.0f};
-            for (int i = 0; i < in.a; ++i)
-                if (!intervalMul(p, l, p)) return false;
-            if (in.f < 0.0f && !intervalDiv({1.0f, 1.0f}, p, 0.0f, p)) return false;
-            if (in.f < 0.0f && p.lo <= 0.0f && p.hi >= 0.0f) return false;
-            s.back() = p;
+        case kDPowConst:
+            if (!(in.g < eps_ && in.a >= 0 && in.a <= 64)) return false;
+            if (!wholePower(s.back(), in.f, in.a, s.back())) return false;
             break;
-        }
         case kDUnary:
             if (in.a == kWordNot) {
                 const int t = truth(s.back(), eps_);
@@ -415,6 +434,29 @@ bool IntervalMachine::run(Interval& result) {
         if (!s.empty() && !finite(s.back())) return false;
     }
     return false;
+}
+
+// l^r for a whole exponent r with n = |r| (at most 64): the interpreter multiplies 1 by the
+// base step by step (then inverts for a negative exponent); a base below EPS in magnitude
+// gives 0 for a positive exponent and fails for the others.
+bool IntervalMachine::wholePower(Interval l, float r, int n, Interval& out) const {
+    const int t = truth(l, eps_);
+    if (t == 0) {
+        if (!(r > eps_)) return false;
+        out = {0.0f, 0.0f};
+        return true;
+    }
+    if (t < 0 && !(r > eps_)) return false;
+    Interval p{1.0f, 1.0f};
+    for (int i = 0; i < n; ++i)
+        if (!intervalMul(p, l, p)) return false;
+    if (r < 0.0f) {
+        if (p.lo <= 0.0f && p.hi >= 0.0f) return false;
+        if (!intervalDiv({1.0f, 1.0f}, p, 0.0f, p)) return false;
+    }
+    if (t < 0) p = {std::min(p.lo, 0.0f), std::max(p.hi, 0.0f)};
+    out = p;
+    return true;
 }
 
 bool IntervalMachine::builtin(int row, int argc, std::vector<Interval>& stack, int at) {
