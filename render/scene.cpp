@@ -5,7 +5,8 @@
 #include <new>
 #include <unordered_map>
 
-#include "polygonize/polygonizer.h"
+#include "model/eval_bound.h"
+#include "polygonize/pruned_polygonizer.h"
 
 namespace lv::render {
 
@@ -211,6 +212,13 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
             auto sample = [&slot](float x, float y, float z) {
                 return model::evaluateAt(slot, x, y, z);
             };
+            // Blocks of cells that interval bounds prove to lie on one side are not sampled;
+            // the polygons are those of the plain run.
+            auto bound = [&slot](const float lo[3], const float hi[3]) {
+                lang::Interval range;
+                if (!model::boundAt(slot, lo, hi, range)) return poly::ValueBound{};
+                return poly::ValueBound{range.lo, range.hi, true};
+            };
             auto emit = [&mesh](const double* xs, const double* ys, const double* zs, int n) {
                 mesh.addPolygon(xs, ys, zs, n);
             };
@@ -229,7 +237,7 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
             request.slice_done = slice;
             request.stop_requested = stop;
             request.context = this;
-            poly::polygonize(request);
+            poly::polygonizePruned(request, bound);
             if (stop()) return false;
             finishMesh(mesh, quality_.gouraud);
             mesh.colour = {channelOf(object.polyColour.red), channelOf(object.polyColour.green),
