@@ -71,11 +71,16 @@ steps(x[3], a[0]) {
     endif;
     steps = r;
 }
-holes(x[3], a[0]) { holes = 25 - x[1]^2 - x[2]^2 - x[3]^2 + 1 / (x[1] - 0.5); }
+holes(x[3], a[0]) { holes = 25 - x[1]^2 - x[2]^2 - x[3]^2 + 1 / max(x[1] + 2, 0); }
 roots(x[3], a[0]) { roots = sqrt(x[1] + 3) - 2 + min(x[2], 4 - x[3]) * 0.1; }
 LV
 for object in ball ring csg gyroid steps holes roots; do
     same "$object alpha 0" "$tmp/corpus.lv" "$object" --grid 44,40,48 --box -7,-7,-7,7,7,7
+done
+# The failing objects fail the same way both times (compared above): make sure they fail.
+for object in holes roots; do
+    same "$object fails" "$tmp/corpus.lv" "$object" --grid 40,40,40
+    if grep -q "sample points failed" "$tmp/p.err"; then pass; else fail "$object: no failures"; fi
 done
 for alpha in 0.5 1; do
     same "csg alpha $alpha" "$tmp/corpus.lv" csg --grid 48,48,48 --alpha "$alpha"
