@@ -93,6 +93,7 @@ const CommandRow kTable[] = {
     {kCmdRunCompile, kRun, "&Compile", "", false, false, withDocument},
     {kCmdRunRenderFrame, kRun, "Render &Frame", "", false, true, always},
     {kCmdRunRenderAnimation, kRun, "Render &Animation", "", false, false, always},
+    {kCmdRunRayTrace, kRun, "Ray &Trace", "", false, false, always},
     {kCmdRunCompileFilm, kRun, "Compile Frames to &AVI", "", false, false, always},
     {kCmdRunExport, kRun, "&Export to ...", "", false, true, always},
     {kCmdRunStopRendering, kRun, "&Stop Rendering", "Esc", false, true, stopRendering},

@@ -74,9 +74,10 @@ enum CommandId : int {
     kCmdOptionsColors = 32809,
     kCmdOptionsDefaults = 32810,
     kCmdHelpContents = 32811,
-    // Beyond the stored menus: the frame window's camera and stopping a render.
+    // Beyond the stored menus: the frame window's camera, stopping a render and ray tracing.
     kCmdViewResetView = 32900,
     kCmdRunStopRendering = 32901,
+    kCmdRunRayTrace = 32902,
 };
 
 constexpr int kRecentFileCount = 4;

@@ -17,6 +17,7 @@
 #include <QToolBar>
 
 #include "app/frame_commands.h"
+#include "app/raytrace_commands.h"
 #include "app/model_commands.h"
 #include "app/recent_files.h"
 #include "app/reference_window.h"
@@ -64,6 +65,7 @@ MainWindow::MainWindow(AppState& state, ui::UiServices& ui, QWidget* parent)
     createStatusBar();
     frame_ = new FrameCommands(state_.worker, *state_.frameJob, statusBar(),
                                [this] { refreshCommands(); }, this);
+    raytrace_ = new RaytraceCommands(ui_, this, statusBar(), [this] { refreshCommands(); }, this);
     readSettings();
 
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {

@@ -35,6 +35,7 @@ namespace lv::app {
 class FindDialog;
 class FrameCommands;
 class ModelCommands;
+class RaytraceCommands;
 class ReferenceWindow;
 class SourceDocument;
 
@@ -51,6 +52,8 @@ public:
     // The object dialogs, the object list window, model files and the model notifications.
     ModelCommands& modelCommands() const { return *modelCommands_; }
     QToolBar* toolBar() const { return toolBar_; }
+    // "Ray &Trace" and its latest picture (what the export of a ray-traced image reads).
+    RaytraceCommands& raytraceCommands() const { return *raytrace_; }
 
     // What the enabling rules read, taken from the windows and the application state now.
     CommandState commandState() const;
@@ -134,6 +137,7 @@ public slots:
     void onRunCompile();
     void onRunRenderFrame();
     void onRunRenderAnimation();
+    void onRunRayTrace();
     void onRunCompileFilm();
     void onRunExport();
     void onRunStopRendering();
@@ -199,6 +203,7 @@ private:
     QLabel* cursorPane_ = nullptr;
     ReferenceWindow* reference_ = nullptr;
     FrameCommands* frame_ = nullptr; // the single-frame render and its window
+    RaytraceCommands* raytrace_ = nullptr;
     std::map<int, QAction*> actions_;
     std::map<std::string, QMenu*> menus_;
     QList<QMenu*> documentMenus_; // top menus only the document's menu set shows

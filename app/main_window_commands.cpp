@@ -7,6 +7,7 @@
 #include "app/frame_commands.h"
 #include "app/main_window.h"
 #include "app/model_commands.h"
+#include "app/raytrace_commands.h"
 #include "dialogs/object_properties_rules.h"
 #pragma push_macro("slots")
 #undef slots
@@ -85,6 +86,7 @@ MainWindow::Handler MainWindow::handlerFor(int id) {
     case kCmdRunCompile: return &MainWindow::onRunCompile;
     case kCmdRunRenderFrame: return &MainWindow::onRunRenderFrame;
     case kCmdRunRenderAnimation: return &MainWindow::onRunRenderAnimation;
+    case kCmdRunRayTrace: return &MainWindow::onRunRayTrace;
     case kCmdRunCompileFilm: return &MainWindow::onRunCompileFilm;
     case kCmdRunExport: return &MainWindow::onRunExport;
     case kCmdRunStopRendering: return &MainWindow::onRunStopRendering;
@@ -172,6 +174,16 @@ void MainWindow::onRunRenderFrame() {
 void MainWindow::onRunRenderAnimation() {
     if (refuse(animationGuard(state_.guardState()))) return;
     // the "Animation frames control" dialog joins here
+}
+
+void MainWindow::onRunRayTrace() {
+    if (refuse(renderGuard(state_.guardState()))) return;
+    // One ray trace at a time; it draws its own copy of the model, so editing may go on.
+    if (raytrace_->isBusy()) {
+        refuse(Refusal{kMsgRenderBusy, RefusalIcon::None});
+        return;
+    }
+    raytrace_->start(state_.model);
 }
 
 void MainWindow::onRunCompileFilm() {
