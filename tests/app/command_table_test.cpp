@@ -58,6 +58,7 @@ const Expected kExpected[] = {
     {"&Run", "&Compile", 32792},
     {"&Run", "Render &Frame", 32849},
     {"&Run", "Render &Animation", 32850},
+    {"&Run", "Ray &Trace", 32902},
     {"&Run", "Compile Frames to &AVI", 32829},
     {"&Run", "&Export to ...", 32796},
     {"&Run", "&Stop Rendering\tEsc", 32901},
