@@ -354,6 +354,16 @@ std::optional<PackedDib> AviReader::readFrame(int i, std::string& error) const {
 bool AviReader::open(const std::string& path, std::string& error) {
     reset();
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); // no wait on a FIFO
+    return readOpened(path, error);
+}
+
+bool AviReader::openDescriptor(int fd, const std::string& name, std::string& error) {
+    reset();
+    fd_ = fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    return readOpened(name, error);
+}
+
+bool AviReader::readOpened(const std::string& path, std::string& error) {
     struct stat st {};
     if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = "cannot open '" + path + "': " + std::strerror(fd_ < 0 ? errno : EINVAL);

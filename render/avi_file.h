@@ -48,6 +48,9 @@ public:
     // "idx1", else from the "movi" list). Fails with error set on anything else, including
     // truncated or malformed files and compressed video.
     bool open(const std::string& path, std::string& error);
+    // The same through a copy of the open descriptor fd (read with pread, so fd's offset is
+    // left alone); name is only used in messages.
+    bool openDescriptor(int fd, const std::string& name, std::string& error);
 
     int width() const { return format_.width; }
     int height() const { return format_.height < 0 ? -format_.height : format_.height; }
@@ -76,6 +79,7 @@ private:
     };
     struct Walk;
     void reset();
+    bool readOpened(const std::string& path, std::string& error);
     bool walkTop(Walk& walk, std::uint64_t end);
     bool readHeaderList(Walk& walk, std::uint64_t begin, std::uint64_t end);
     bool readStream(Walk& walk, std::uint64_t begin, std::uint64_t end);

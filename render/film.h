@@ -48,6 +48,8 @@ public:
     const std::string& path() const { return path_; }
     bool isReady() const { return ready_; }
     bool isHeld() const { return fd_ >= 0; }
+    // The descriptor of the held file (-1 when none), for readers that must not lose the film.
+    int handle() const { return fd_; }
 
 private:
     bool hold(const std::string& path);
