@@ -22,9 +22,24 @@ GuardState AppState::guardState() const {
     return s;
 }
 
+namespace {
+
+// Whether a file can be made in dir: tried, since permission bits say yes to root even where
+// nothing can be made (a read-only mount, /proc).
+bool canMakeFilesIn(const std::string& dir) {
+    std::string name = dir + "/.lumovar-probe-XXXXXX";
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(name.c_str());
+    return true;
+}
+
+} // namespace
+
 std::string filmFolder(const std::string& dir, const std::string& cacheHome) {
     std::error_code ec;
-    if (std::filesystem::is_directory(dir, ec) && ::access(dir.c_str(), W_OK) == 0) return dir;
+    if (std::filesystem::is_directory(dir, ec) && canMakeFilesIn(dir)) return dir;
     std::filesystem::path folder = std::filesystem::path(cacheHome) / "lumovar";
     std::filesystem::create_directories(folder, ec);
     return folder.string();

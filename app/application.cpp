@@ -25,7 +25,9 @@ bool isSourceOrModelName(const char* arg) {
 
 Application::Application(std::unique_ptr<ui::UiServices> ui, const QString& filmDir)
     : state_(std::make_unique<AppState>()), ui_(std::move(ui)) {
-    state_->film.reserve(filmFolder(filmDir.toStdString(), xdgCacheHome()));
+    const std::string folder = filmFolder(filmDir.toStdString(), xdgCacheHome());
+    // A folder whose film names are all held by other runs: the cache folder then.
+    if (!state_->film.reserve(folder)) state_->film.reserve(filmFolder("", xdgCacheHome()));
     window_ = std::make_unique<MainWindow>(*state_, *ui_);
 }
 

@@ -9,9 +9,7 @@
 //  - Its handler is the slot on<Menu><Item>() declared below, bound to its id in
 //    handlerFor() in main_window_commands.cpp. Handlers check their guard again
 //    (app/command_guards.h, shown with refuse()) because shortcuts bypass the menu refresh.
-//  - A command whose dialog has not been built yet is listed in kPendingCommands at the top
-//    of main_window_commands.cpp and stays disabled whatever its rule says. To land one, fill
-//    in its slot and take its id off that list.
+//  - A command with no handler in handlerFor() stays disabled whatever its rule says.
 #include <QMainWindow>
 #include <QPointer>
 #include <map>
@@ -29,6 +27,10 @@ class QMdiSubWindow;
 class QMenu;
 class QPrinter;
 class QToolBar;
+
+namespace lv::dialogs {
+class AnimationCommands;
+}
 
 namespace lv::app {
 
@@ -172,6 +174,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The animation commands over the application state (time curve, frames, film).
+    dialogs::AnimationCommands animationCommands();
     using Handler = void (MainWindow::*)();
     static Handler handlerFor(int id);
 

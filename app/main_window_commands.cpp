@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/model_commands.h"
 #include "app/raytrace_commands.h"
+#include "dialogs/animation_commands.h"
 #include "dialogs/object_properties_rules.h"
 #pragma push_macro("slots")
 #undef slots
@@ -20,13 +21,6 @@
 namespace lv::app {
 
 namespace {
-
-// Commands whose slot is still a stub: they stay disabled until their dialog is built (take
-// an id off this list when its slot is finished).
-constexpr std::array kPendingCommands = {
-    kCmdViewAnimation,    kCmdModelTimeCurve,    kCmdRunRenderAnimation,
-    kCmdRunCompileFilm,   kCmdRenderAnimation,
-};
 
 // Tells every window that a settings dialog stored into the model (or EPS and ALPHA, which
 // model files keep too).
@@ -117,11 +111,14 @@ MainWindow::Handler MainWindow::handlerFor(int id) {
     }
 }
 
+dialogs::AnimationCommands MainWindow::animationCommands() {
+    return dialogs::AnimationCommands(ui_, state_.model, state_.worker, state_.timeCurve,
+                                      state_.film);
+}
+
 bool MainWindow::hasHandler(int id) {
     if (id >= kCmdFileRecent1 && id < kCmdFileRecent1 + kRecentFileCount) return true;
-    bool pending = std::find(kPendingCommands.begin(), kPendingCommands.end(), id) !=
-                   kPendingCommands.end();
-    return !pending && handlerFor(id) != nullptr;
+    return handlerFor(id) != nullptr;
 }
 
 void MainWindow::execute(int id) {
@@ -139,7 +136,9 @@ void MainWindow::onViewFrame() {
 }
 
 void MainWindow::onViewResetView() { frame_->resetView(); }
-void MainWindow::onViewAnimation() {} // playback joins with the animation dialogs
+void MainWindow::onViewAnimation() {
+    if (state_.film.isReady()) animationCommands().playAnimation(this);
+}
 
 void MainWindow::onModelAddObject() { modelCommands_->addObject(); }
 void MainWindow::onModelObjects() { modelCommands_->showObjects(); }
@@ -154,7 +153,7 @@ void MainWindow::onModelTimeVars() {
 
 void MainWindow::onModelTimeCurve() {
     if (refuse(timeVariableGuard(state_.guardState()))) return;
-    // the time curve dialog joins here
+    animationCommands().timeCurve(this);
 }
 
 void MainWindow::onModelSpace() {
@@ -173,7 +172,7 @@ void MainWindow::onRunRenderFrame() {
 
 void MainWindow::onRunRenderAnimation() {
     if (refuse(animationGuard(state_.guardState()))) return;
-    // the "Animation frames control" dialog joins here
+    animationCommands().renderAnimation(this);
 }
 
 void MainWindow::onRunRayTrace() {
@@ -188,7 +187,7 @@ void MainWindow::onRunRayTrace() {
 
 void MainWindow::onRunCompileFilm() {
     if (refuse(filmGuard(state_.guardState()))) return;
-    // the film compilation joins here
+    animationCommands().compileFrames(this);
 }
 
 void MainWindow::onRunExport() {
@@ -237,7 +236,7 @@ void MainWindow::onRayImageSize() {
 
 void MainWindow::onRenderAnimation() {
     if (refuse(frameSelectionGuard(state_.guardState()))) return;
-    // the "Anination Frames Selection" dialog joins here
+    animationCommands().framesSelection(this);
 }
 
 void MainWindow::onOptionsLibrary() { dialogs::runLibraryDialog(this, ui_, state_.sources); }

@@ -1,11 +1,7 @@
 #include "dialogs/animation_rules.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <limits>
 
 #include "app/number_text.h"
@@ -303,57 +299,6 @@ AnimMessage compileFramesCommand(bool workerIdle, render::TimeCurve& curve,
     if (film.compile(render::renderedFrames(curve), error))
         return {kFilmBuilt, AnimIcon::Information};
     return {kFilmFailed, AnimIcon::Stop};
-}
-
-namespace {
-
-// $XDG_CACHE_HOME/lumovar (~/.cache/lumovar without it), made when missing; "" when neither
-// variable names a folder.
-std::string cacheFolder() {
-    std::filesystem::path cache;
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    const char* home = std::getenv("HOME");
-    if (xdg && xdg[0] == '/')
-        cache = xdg;
-    else if (home && home[0])
-        cache = std::filesystem::path(home) / ".cache";
-    else
-        return "";
-    cache /= "lumovar";
-    std::error_code ec;
-    std::filesystem::create_directories(cache, ec);
-    return cache.string();
-}
-
-} // namespace
-
-namespace {
-
-// Whether a file can be made in the current folder: tried, since permission bits say yes to
-// root even where nothing can be made (a read-only mount, /proc).
-bool currentFolderWritable() {
-    char name[] = ".lumovar-probe-XXXXXX";
-    const int fd = ::mkstemp(name);
-    if (fd < 0) return false;
-    ::close(fd);
-    ::unlink(name);
-    return true;
-}
-
-} // namespace
-
-std::string filmFolder() {
-    if (currentFolderWritable()) return ".";
-    const std::string cache = cacheFolder();
-    return cache.empty() ? "." : cache;
-}
-
-bool reserveTempFilm(render::TempFilm& film) {
-    const std::string folder = filmFolder();
-    if (film.reserve(folder)) return true;
-    // A writable current folder whose names are all held: try the cache folder.
-    const std::string cache = folder == "." ? cacheFolder() : "";
-    return !cache.empty() && film.reserve(cache);
 }
 
 bool FilmPlayback::open(int fd, const std::string& path, std::string& error) {

@@ -172,12 +172,6 @@ private:
 AnimMessage compileFramesCommand(bool workerIdle, render::TimeCurve& curve,
                                  render::TempFilm& film);
 
-// --- Temporary film. The folder it lives in: the current folder when it is writable, else
-// $XDG_CACHE_HOME/lumovar (~/.cache/lumovar without it), made when missing.
-std::string filmFolder();
-// Reserves film in filmFolder(), then in the cache folder when the current one had no free name.
-bool reserveTempFilm(render::TempFilm& film);
-
 // --- Playback: which frame a sample shows and how the clock advances.
 inline constexpr int kPlaybackIntervalMs = 1000 / 15; // one sample
 class FilmPlayback {

@@ -5,8 +5,6 @@
 
 #include <QtTest>
 
-#include <unistd.h>
-
 #include "animation_test_support.h"
 #include "render/gl_context.h"
 
@@ -32,7 +30,6 @@ private Q_SLOTS:
     void framesControlDisplayAndTargets();
     void runRendersRowsOneAfterAnotherAndReusesUpToDateOnes();
     void compileCommandMessagesAndReadiness();
-    void filmFolderFallsBackToTheCache();
     void playbackTiming();
 };
 
@@ -279,31 +276,6 @@ void AnimationRulesTest::compileCommandMessagesAndReadiness() {
     QCOMPARE(playback.reader().frameCount(), 2);
     QCOMPARE(playback.reader().frameSample(1), 10u);
     QCOMPARE(playback.reader().rate(), 15u);
-}
-
-void AnimationRulesTest::filmFolderFallsBackToTheCache() {
-    QTemporaryDir cache;
-    const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
-    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
-    char old[4096];
-    QVERIFY(::getcwd(old, sizeof old));
-    QTemporaryDir writable;
-    QVERIFY(::chdir(writable.path().toLocal8Bit().constData()) == 0);
-    QCOMPARE(filmFolder(), std::string("."));
-    // A desktop launch starts in a folder where nothing can be made.
-    QVERIFY(::chdir("/proc") == 0);
-    const std::string expected = cache.path().toStdString() + "/lumovar";
-    QCOMPARE(filmFolder(), expected);
-    render::TempFilm film;
-    QVERIFY(reserveTempFilm(film));
-    QCOMPARE(film.path(), expected + "/~_tmp0.avi");
-    QVERIFY(QFileInfo::exists(QString::fromStdString(film.path())));
-    QVERIFY(::chdir(old) == 0);
-    film.discard();
-    if (oldCache.isNull())
-        qunsetenv("XDG_CACHE_HOME");
-    else
-        qputenv("XDG_CACHE_HOME", oldCache);
 }
 
 void AnimationRulesTest::playbackTiming() {
