@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <numeric>
+#include <tuple>
+#include <utility>
 
 #include "cli/args.h"
 #include "cli/commands.h"
@@ -13,6 +15,7 @@
 #include "cli/signals.h"
 #include "export/image_files.h"
 #include "render/avi_file.h"
+#include "render/film_convert.h"
 #include "render/gl_context.h"
 
 namespace lv::cli {
@@ -21,6 +24,8 @@ namespace {
 
 const std::vector<std::string> kPictureExtensions = {".bmp", ".png"};
 const std::vector<std::string> kFilmExtensions = {".avi"};
+const std::vector<std::string> kMp4Extensions = {".mp4"};
+const std::vector<std::string> kGifExtensions = {".gif"};
 
 const std::vector<FlagSpec> kRenderFlags = {
     {"-o", true, "OUT.bmp|OUT.png: the picture to write"},
@@ -45,6 +50,8 @@ const std::vector<FlagSpec> kAnimateFlags = {
     {"--grid", true, "NX,NY,NZ: grid cells per axis, 1..1000 (default 25,25,25)"},
     {"--a", true, "V|T1|T2|T3,...: the object's a values or the time variables they follow"},
     {"--rows", true, "T1[,T2[,T3]];...: the time curve of FILE.lv OBJECT, one row a frame"},
+    {"--mp4", true, "FILM.mp4: also write the film as H.264 MP4 (needs ffmpeg)"},
+    {"--gif", true, "FILM.gif: also write the film as an animated GIF (needs ffmpeg)"},
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
     {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
 };
@@ -215,6 +222,7 @@ struct FilmOutputs {
     std::string film;
     std::string seriesBase, seriesExtension; // empty base: no frame files
     std::vector<std::string> frameNames;
+    std::string mp4, gif; // empty: not asked for
 };
 
 int animate(Prepared& p, const FilmOutputs& outputs) {
@@ -282,6 +290,15 @@ int animate(Prepared& p, const FilmOutputs& outputs) {
     std::printf("wrote %s (%d frames, %dx%d, %s each)\n", outputs.film.c_str(), count,
                 size.width, size.height, frameDuration().c_str());
     for (const std::string& name : outputs.frameNames) std::printf("wrote %s\n", name.c_str());
+    for (const auto& [name, format] : {std::pair{outputs.mp4, render::FilmFormat::Mp4},
+                                       std::pair{outputs.gif, render::FilmFormat::Gif}}) {
+        if (name.empty()) continue;
+        if (!render::convertFilm(outputs.film, name, format, error)) {
+            std::fprintf(stderr, "lumovar animate: %s\n", error.c_str());
+            return kExitUnwritable;
+        }
+        std::printf("wrote %s\n", name.c_str());
+    }
     return kExitOk;
 }
 
@@ -350,6 +367,7 @@ int runAnimate(int argc, char** argv) {
     if (args->help) {
         printUsage("lumovar animate MODEL.lvm -o FILM.avi [--frames BASE.bmp] [--size W,H] "
                    "[--fit]\n"
+                   "                      [--mp4 FILM.mp4] [--gif FILM.gif]\n"
                    "       lumovar animate FILE.lv OBJECT -o FILM.avi --a V|T1,... "
                    "--rows T1;T1;...\n"
                    "                      [--frames BASE.bmp] [--size W,H] [--box ...] "
@@ -359,7 +377,8 @@ int runAnimate(int argc, char** argv) {
                    "2/3 s. --frames also\nwrites frame k as BASEk.bmp (or .png), k padded "
                    "with zeros to the digits of\nthe number of rows: BASE1..BASE9 for 9 rows, "
                    "BASE01..BASE12 for 12. The film and\nthe frame files appear together "
-                   "only when every frame was drawn; otherwise\nnone is written or replaced.",
+                   "only when every frame was drawn; otherwise\nnone is written or replaced. "
+                   "--mp4 and --gif convert the film with ffmpeg when it\nis installed.",
                    kAnimateFlags);
         return kExitOk;
     }
@@ -413,6 +432,21 @@ int runAnimate(int argc, char** argv) {
                 s != kExitOk)
                 return s;
         }
+    }
+    inputs.push_back(outputs.film);
+    for (const auto& [flag, extensions, name] :
+         {std::tuple{"--mp4", &kMp4Extensions, &outputs.mp4},
+          std::tuple{"--gif", &kGifExtensions, &outputs.gif}}) {
+        if (!args->has(flag)) continue;
+        *name = args->get(flag);
+        if (int s = checkOutputPath("animate", flag, *name, *extensions, inputs); s != kExitOk)
+            return s;
+        // Said before any frame is drawn: the conversion would fail at the end.
+        if (render::findFfmpeg().empty()) {
+            std::fprintf(stderr, "lumovar animate: %s: %s\n", flag, render::kFfmpegMissing);
+            return kExitUsage;
+        }
+        inputs.push_back(*name);
     }
     if (int s = requireGl("animate"); s != kExitOk) return s;
     if (p.timeout > 0) armTimeout(p.timeout);

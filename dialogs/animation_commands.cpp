@@ -4,25 +4,6 @@
 #include "dialogs/animation_row_window.h"
 
 namespace lv::dialogs {
-namespace {
-
-ui::MsgIcon iconOf(AnimIcon icon) {
-    switch (icon) {
-    case AnimIcon::None: return ui::MsgIcon::None;
-    case AnimIcon::Information: return ui::MsgIcon::Information;
-    case AnimIcon::Warning: return ui::MsgIcon::Warning;
-    case AnimIcon::Stop: return ui::MsgIcon::Error;
-    case AnimIcon::Question: return ui::MsgIcon::Question;
-    }
-    return ui::MsgIcon::None;
-}
-
-void tell(QWidget* parent, ui::UiServices& ui, const AnimMessage& m) {
-    ui.message(parent, QString::fromStdString(m.text), iconOf(m.icon));
-}
-
-} // namespace
-
 AnimationCommands::AnimationCommands(ui::UiServices& ui, model::Model& model,
                                      render::RenderWorker& worker, render::TimeCurve& curve,
                                      render::TempFilm& film, render::WindowFactory rowWindows)
@@ -30,28 +11,28 @@ AnimationCommands::AnimationCommands(ui::UiServices& ui, model::Model& model,
       rowWindows_(rowWindows ? std::move(rowWindows) : rowWindowFactory()) {}
 
 void AnimationCommands::timeCurve(QWidget* parent) {
-    if (auto refusal = timeVariableGuard(model_)) return tell(parent, ui_, *refusal);
+    if (auto refusal = timeVariableGuard(model_)) return showMessage(parent, ui_, *refusal);
     TimeCurveDialog dialog(ui_, curve_, model_.timeUsage(), parent);
     dialog.exec();
 }
 
 void AnimationCommands::framesSelection(QWidget* parent) {
-    if (auto refusal = framesSelectionGuard(curve_)) return tell(parent, ui_, *refusal);
+    if (auto refusal = framesSelectionGuard(curve_)) return showMessage(parent, ui_, *refusal);
     FramesSelectionDialog dialog(ui_, curve_, parent);
     dialog.exec();
 }
 
 void AnimationCommands::renderAnimation(QWidget* parent) {
     if (auto refusal = animationGuard(worker_.isIdle(), model_, curve_))
-        return tell(parent, ui_, *refusal);
+        return showMessage(parent, ui_, *refusal);
     FramesControl control(curve_, rowWindows_);
-    if (auto failure = control.open(model_)) return tell(parent, ui_, *failure);
+    if (auto failure = control.open(model_)) return showMessage(parent, ui_, *failure);
     FramesControlDialog dialog(ui_, worker_, control, parent);
     dialog.exec();
 }
 
 void AnimationCommands::compileFrames(QWidget* parent) {
-    tell(parent, ui_, compileFramesCommand(worker_.isIdle(), curve_, film_));
+    showMessage(parent, ui_, compileFramesCommand(worker_.isIdle(), curve_, film_));
 }
 
 void AnimationCommands::playAnimation(QWidget* parent) {

@@ -37,10 +37,6 @@ ui::MsgIcon iconOf(AnimIcon icon) {
     return ui::MsgIcon::None;
 }
 
-void tell(QWidget* parent, ui::UiServices& ui, const AnimMessage& m) {
-    ui.message(parent, qs(m.text), iconOf(m.icon));
-}
-
 QFont arial8() {
     QFont font("Arial");
     font.setPointSize(8);
@@ -67,6 +63,10 @@ render::TimeCurveRow* rowOf(const QTreeWidgetItem* item) {
 }
 
 } // namespace
+
+void showMessage(QWidget* parent, ui::UiServices& ui, const AnimMessage& message) {
+    ui.message(parent, qs(message.text), iconOf(message.icon));
+}
 
 // ---------------------------------------------------------------- row edit
 
@@ -107,7 +107,7 @@ void RowEditDialog::accept() {
     for (int i = 0; i < 3; ++i) texts[i] = ss(fields_[static_cast<std::size_t>(i + 1)]->text());
     if (auto refusal =
             readRowEdit(edit_, ss(fields_[0]->text()), texts, insertion_, rowCount_, values_)) {
-        tell(this, ui_, *refusal);
+        showMessage(this, ui_, *refusal);
         if (refusal->field >= 0) ui::focusAndSelect(fields_[std::size_t(refusal->field)]);
         return;
     }
@@ -281,7 +281,7 @@ void FramesSelectionDialog::choiceChanged() {
 
 void FramesSelectionDialog::accept() {
     if (auto refusal = storeFramesSelection(curve_, single_->isChecked(), ss(number_->text()))) {
-        tell(this, ui_, *refusal);
+        showMessage(this, ui_, *refusal);
         ui::focusAndSelect(number_);
         return;
     }
@@ -374,7 +374,7 @@ void FramesControlDialog::setControlsVisible(bool visible) {
 
 void FramesControlDialog::startRun() {
     setControlsVisible(false);
-    if (auto failure = control_.prepareJobs()) tell(this, ui_, *failure);
+    if (auto failure = control_.prepareJobs()) showMessage(this, ui_, *failure);
     rendering_ = true;
     const bool started = worker_.start([this] {
         control_.runRows([this](const FramesDisplay& d) {
@@ -400,7 +400,7 @@ void FramesControlDialog::finishRun() {
 void FramesControlDialog::showTarget() {
     if (rendering_) return;
     if (auto refusal = control_.chooseTarget(checkedChoice(), ss(number_->text()))) {
-        tell(this, ui_, *refusal);
+        showMessage(this, ui_, *refusal);
         ui::focusAndSelect(number_);
         return;
     }

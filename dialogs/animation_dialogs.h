@@ -22,6 +22,9 @@ class QTreeWidget;
 
 namespace lv::dialogs {
 
+// Shows message in a box on parent with its icon.
+void showMessage(QWidget* parent, ui::UiServices& ui, const AnimMessage& message);
+
 // The row edit: "Insertion Dialog" or "Modification Dialog". Fields 0 index, 1..3 T1..T3.
 class RowEditDialog : public QDialog {
     Q_OBJECT

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_guards.h"
 #include "model/model.h"
 #include "render/film.h"
 #include "render/time_curve.h"
@@ -24,25 +25,19 @@ struct AnimMessage {
     int field = -1;
 };
 
-inline constexpr const char* kNoTimeCurveYet = "Lumovar expects you to  define Time Curve, at first";
-inline constexpr const char* kRenderBusy =
-    "This function is disallowed when the rendering proccess active";
-inline constexpr const char* kNoObjectsToRender = "Model must contain at least one object to render";
-inline constexpr const char* kNoTimeParameters =
-    "Some objects in model must have some time dependent parameters";
-inline constexpr const char* kNoTimeCurveRows = "Animation Time Curve must be defined";
-inline constexpr const char* kTimeVariablesNeeded =
-    "Lumovar expects you to define one of parameters for objects as having T1, T2 or T3 type, "
-    "at first";
+// The command refusals and film messages, worded once for the main window and these dialogs.
+inline constexpr const char* kNoTimeCurveYet = app::kMsgDefineTimeCurve;
+inline constexpr const char* kRenderBusy = app::kMsgRenderBusy;
+inline constexpr const char* kNoObjectsToRender = app::kMsgNoObjects;
+inline constexpr const char* kNoTimeParameters = app::kMsgNoTimeParameters;
+inline constexpr const char* kNoTimeCurveRows = app::kMsgNoTimeCurve;
+inline constexpr const char* kTimeVariablesNeeded = app::kMsgDefineTimeVariable;
+inline constexpr const char* kExportBusy = app::kMsgExportBusy;
+inline constexpr const char* kNoReadyFrames = app::kMsgNoAnimationFrames;
+inline constexpr const char* kFilmBuilt = app::kMsgFilmBuilt;
+inline constexpr const char* kFilmFailed = app::kMsgFilmFailed;
 inline constexpr const char* kClosingRefused =
     "Closing this dialog box is disallowed when the rendering proccess active";
-inline constexpr const char* kExportBusy =
-    "The exporting function is disallowed when the rendering proccess active";
-inline constexpr const char* kNoReadyFrames =
-    "There are no ready animation frames.\nOperation canceled.";
-inline constexpr const char* kFilmBuilt =
-    "The animated film has been built successfuly.\nUse \"View\" menu to access it.";
-inline constexpr const char* kFilmFailed = "Make film operation failed.";
 inline constexpr const char* kDeleteSelected = "Delete selected item(s)";
 inline constexpr const char* kDeleteAll = "Delete all items?";
 inline constexpr const char* kEnterInteger = "Please enter an integer.";

@@ -68,6 +68,22 @@ else
         [ "$rate" = "15/1" ] && pass || fail "film rate: $rate"
         ffmpeg -v error -i "$tmp/frame2.bmp" -f null - && pass ||
             fail "frame bitmap decodes"
+        if command -v ffmpeg > /dev/null; then
+            expect "animate with mp4 and gif" 0 "wrote $tmp/film.gif" -- \
+                "$lv" animate "$tmp/growing.lvm" -o "$tmp/film2.avi" --mp4 "$tmp/film.mp4" \
+                --gif "$tmp/film.gif"
+            codec=$(ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 \
+                    "$tmp/film.mp4")
+            [ "$codec" = "h264,80,60" ] && pass || fail "mp4 is h264 80x60: $codec"
+            codec=$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$tmp/film.gif")
+            [ "$codec" = "gif" ] && pass || fail "gif decodes: $codec"
+            # Without ffmpeg on PATH the command says so before drawing anything.
+            mkdir -p "$tmp/nobin"
+            expect "animate mp4 without ffmpeg" 2 "ffmpeg is not installed" -- \
+                env PATH="$tmp/nobin" "$lv" animate "$tmp/growing.lvm" -o "$tmp/y.avi" \
+                --mp4 "$tmp/y.mp4"
+            [ -e "$tmp/y.avi" ] && fail "a film was written although ffmpeg is missing"
+        fi
     else
         echo "SKIP decoding checks: no ffprobe"
     fi
@@ -90,6 +106,8 @@ expect "animate without time parameters" 1 \
 expect "animate without a time curve" 1 "Animation Time Curve must be defined" -- \
     "$lv" animate "$tmp/uncurved.lvm" -o "$tmp/x.avi"
 expect "animate help" 0 "--frames" -- "$lv" animate --help
+expect "animate mp4 name" 2 "--mp4" -- \
+    "$lv" animate "$tmp/growing.lvm" -o "$tmp/x.avi" --mp4 "$tmp/x.avi"
 [ -e "$tmp/x.bmp" ] || [ -e "$tmp/x.avi" ] && fail "a refused command wrote a file"
 
 finish "render cli tests"
