@@ -1,7 +1,6 @@
 // The main window's command handlers apart from documents and editing: view, model, run,
 // rendering, options and help. Each handler applies its guard first.
 #include <QMessageBox>
-#include <algorithm>
 #include <array>
 
 #include "app/frame_commands.h"
