@@ -117,7 +117,7 @@ enum class MenuSet { NoDocument = 128, Document = 129 };
 
 struct CommandRow {
     int id;
-    const char* menuPath; // top menu, then submenus, separated by '|': "&Rendering|&Ray Tracing"
+    const char* menuPath; // top menu, then submenus, separated by '|': "Re&ndering|Ray &Tracing"
     const char* text;     // the item's text without its shortcut
     const char* shortcut; // shown after a tab in the stored text; empty when none
     bool documentOnly;    // only in the document's menu (129)

@@ -58,9 +58,9 @@ void ModelCommands::editObjects(int tab) {
 void ModelCommands::addMenuItems(QMenu* menu) {
     menu->addSeparator()->setProperty("modelFileEntry", true);
     const std::pair<QString, void (ModelCommands::*)()> items[] = {
-        {tr("Open Model..."), &ModelCommands::openModelAction},
-        {tr("Save Model..."), &ModelCommands::saveModelAction},
-        {tr("Save Model As..."), &ModelCommands::saveModelAsAction},
+        {tr("Op&en Model..."), &ModelCommands::openModelAction},
+        {tr("&Save Model..."), &ModelCommands::saveModelAction},
+        {tr("Save Mo&del As..."), &ModelCommands::saveModelAsAction},
     };
     for (const auto& [text, slot] : items) {
         QAction* action = menu->addAction(text);

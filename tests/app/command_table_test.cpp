@@ -62,22 +62,22 @@ const Expected kExpected[] = {
     {"&Run", "Compile Frames to &AVI", 32829},
     {"&Run", "&Export to ...", 32796},
     {"&Run", "&Stop Rendering\tEsc", 32901},
-    {"&Rendering", "Point Of &View", 32777},
-    {"&Rendering", "&Object Properties", 32778},
-    {"&Rendering|&Polygonization", "&Render Quality", 32826},
-    {"&Rendering|&Polygonization", "&Grids", 32782},
-    {"&Rendering|&Polygonization", "&Axes/Box visibility", 32783},
-    {"&Rendering|&Polygonization", "&Background color", 32823},
-    {"&Rendering|&Polygonization", "&Object Color", 32784},
-    {"&Rendering|&Polygonization", "&Light Sources", 32785},
-    {"&Rendering|&Polygonization", "&Image Size", 32786},
-    {"&Rendering|Ray &Tracing", "&Max Gradient", 32787},
-    {"&Rendering|Ray &Tracing", "&Accuracy", 32788},
-    {"&Rendering|Ray &Tracing", "&Background color", 32824},
-    {"&Rendering|Ray &Tracing", "&Object Color", 32789},
-    {"&Rendering|Ray &Tracing", "&Light Sources", 32791},
-    {"&Rendering|Ray &Tracing", "&Image Size", 32790},
-    {"&Rendering", "&Animation", 32845},
+    {"Re&ndering", "Point Of &View", 32777},
+    {"Re&ndering", "&Object Properties", 32778},
+    {"Re&ndering|&Polygonization", "&Render Quality", 32826},
+    {"Re&ndering|&Polygonization", "&Grids", 32782},
+    {"Re&ndering|&Polygonization", "&Axes/Box visibility", 32783},
+    {"Re&ndering|&Polygonization", "&Background color", 32823},
+    {"Re&ndering|&Polygonization", "&Object Color", 32784},
+    {"Re&ndering|&Polygonization", "&Light Sources", 32785},
+    {"Re&ndering|&Polygonization", "&Image Size", 32786},
+    {"Re&ndering|Ray &Tracing", "&Max Gradient", 32787},
+    {"Re&ndering|Ray &Tracing", "&Accuracy", 32788},
+    {"Re&ndering|Ray &Tracing", "&Background color", 32824},
+    {"Re&ndering|Ray &Tracing", "&Object Color", 32789},
+    {"Re&ndering|Ray &Tracing", "&Light Sources", 32791},
+    {"Re&ndering|Ray &Tracing", "&Image Size", 32790},
+    {"Re&ndering", "&Animation", 32845},
     {"&Options", "&Library", 32801},
     {"&Options|&Editor", "&Font", 32808},
     {"&Options|&Editor", "&Tab Width", 32807},
@@ -131,10 +131,10 @@ TEST(CommandTable, IdsAreUniqueAndFoundByLookup) {
 TEST(CommandTable, MenuWithoutDocumentLeavesOutDocumentCommandsEditAndWindow) {
     std::vector<std::string> noDoc = topMenus(MenuSet::NoDocument);
     std::vector<std::string> doc = topMenus(MenuSet::Document);
-    EXPECT_EQ(noDoc, (std::vector<std::string>{"&File", "&View", "&Model", "&Run", "&Rendering",
+    EXPECT_EQ(noDoc, (std::vector<std::string>{"&File", "&View", "&Model", "&Run", "Re&ndering",
                                                "&Options", "&Help"}));
     EXPECT_EQ(doc, (std::vector<std::string>{"&File", "&Edit", "&View", "&Model", "&Run",
-                                             "&Rendering", "&Options", "&Window", "&Help"}));
+                                             "Re&ndering", "&Options", "&Window", "&Help"}));
     std::set<int> noDocIds;
     for (const CommandRow* row : menuItems(MenuSet::NoDocument)) noDocIds.insert(row->id);
     for (int id : {kCmdFileClose, kCmdFileSave, kCmdFileSaveAs, kCmdFilePrint, kCmdEditUndo,

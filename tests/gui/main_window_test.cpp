@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QSet>
 #include <QtTest>
 
 #include "app/application.h"
@@ -361,6 +362,43 @@ private slots:
             if (l->accessibleName() == "Cursor position") pane = l;
         QVERIFY(pane);
         QCOMPARE(pane->text(), QString("Ln 2, Col 5"));
+    }
+
+    // Alt and a menu's underlined letter opens that menu and no other; the Model menu's own
+    // items (the object commands and the model file commands) have letters of their own too.
+    void everyMenuOpensWithItsOwnLetter() {
+        GuiFixture f;
+        f.window->show();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QVERIFY(f.window->openFile(f.write("m.lv", kBall)));
+        QSet<QChar> letters;
+        for (QAction* top : f.window->menuBar()->actions()) {
+            if (!top->isVisible() || !top->menu()) continue;
+            const QString text = top->text();
+            const qsizetype amp = text.indexOf('&');
+            QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+            const QChar letter = text.at(amp + 1).toUpper();
+            QVERIFY2(!letters.contains(letter), qPrintable(text));
+            letters.insert(letter);
+            QTest::keyClick(f.window.get(), Qt::Key(letter.unicode()), Qt::AltModifier);
+            QTRY_VERIFY2(QApplication::activePopupWidget() == top->menu(), qPrintable(text));
+            top->menu()->close();
+            QTRY_VERIFY(!QApplication::activePopupWidget());
+        }
+        QMenu* model = nullptr;
+        for (QAction* top : f.window->menuBar()->actions())
+            if (top->text() == "&Model") model = top->menu();
+        QVERIFY(model);
+        QSet<QChar> modelLetters;
+        for (QAction* item : model->actions()) {
+            if (item->isSeparator() || !item->isVisible()) continue;
+            const qsizetype amp = item->text().indexOf('&');
+            QVERIFY2(amp >= 0, qPrintable(item->text()));
+            const QChar letter = item->text().at(amp + 1).toUpper();
+            QVERIFY2(!modelLetters.contains(letter), qPrintable(item->text()));
+            modelLetters.insert(letter);
+        }
     }
 
     void controlsCarryTheirLabelsAsAccessibleNames() {

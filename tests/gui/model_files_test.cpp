@@ -66,9 +66,9 @@ private slots:
         QMenu* menu = modelMenu(*f.window);
         const QList<QAction*> items = menu->actions();
         QVERIFY(items.at(items.size() - 4)->isSeparator());
-        QCOMPARE(items.at(items.size() - 3)->text(), QString("Open Model..."));
-        QCOMPARE(items.at(items.size() - 2)->text(), QString("Save Model..."));
-        QCOMPARE(items.back()->text(), QString("Save Model As..."));
+        QCOMPARE(items.at(items.size() - 3)->text(), QString("Op&en Model..."));
+        QCOMPARE(items.at(items.size() - 2)->text(), QString("&Save Model..."));
+        QCOMPARE(items.back()->text(), QString("Save Mo&del As..."));
 
         f.ui.fileNames.push_back(source);
         runDialog<lv::dialogs::AddObjectDialog>(f, kCmdModelAddObject, [](auto& d) {
@@ -91,7 +91,7 @@ private slots:
 
         const QString saved = f.dir.filePath("scene.lvm");
         f.ui.fileNames.push_back(saved);
-        modelMenuItem(*f.window, "Save Model As...")->trigger();
+        modelMenuItem(*f.window, "Save Mo&del As...")->trigger();
         QVERIFY(QFileInfo::exists(saved));
         QVERIFY(f.window->windowTitle().contains("scene.lvm"));
         QVERIFY(!f.window->windowTitle().contains("*"));
@@ -114,7 +114,7 @@ private slots:
         const QString broken = g.write("broken.lvm", "{\"format\": \"lumovar-model\", ");
         const lv::model::ModelObject* before = &g.state.model.object(0);
         g.ui.fileNames.push_back(broken);
-        modelMenuItem(*g.window, "Open Model...")->trigger();
+        modelMenuItem(*g.window, "Op&en Model...")->trigger();
         QCOMPARE(g.ui.shown.size(), std::size_t(1));
         QVERIFY(g.ui.lastText().contains("broken.lvm"));
         QCOMPARE(g.state.model.count(), 1);
