@@ -7,6 +7,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStatusBar>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "app/model_commands.h"
@@ -82,7 +83,10 @@ SourceDocument* MainWindow::addDocument(SourceDocument* doc) {
             },
             Qt::QueuedConnection);
     });
-    window->resize(560, 400);
+    // A new child takes three quarters of the documents area, so that a large main window
+    // gives a large editor, and never less than 560 x 400.
+    const QSize area = mdi_->viewport()->size();
+    window->resize(std::max(560, area.width() * 3 / 4), std::max(400, area.height() * 3 / 4));
     window->show();
     mdi_->setActiveSubWindow(window);
     current_ = window;

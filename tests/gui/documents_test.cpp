@@ -4,6 +4,7 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMimeData>
 #include <QRandomGenerator>
 #include <QSettings>
@@ -285,6 +286,24 @@ private slots:
         QCOMPARE(got[4], qMakePair(QString("\"open"), LexemeClass::Error));
         QCOMPARE(kinds("s = \"text\";").value(0), qMakePair(QString("\"text\""),
                                                            LexemeClass::String));
+    }
+
+    // A document opens at three quarters of a large documents area, at 560 x 400 in a small
+    // one.
+    void newDocumentsFollowTheAreaSize() {
+        GuiFixture f;
+        f.window->resize(1200, 900);
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        const QSize area = f.window->mdiArea()->viewport()->size();
+        f.window->newDocument();
+        auto* child = f.window->mdiArea()->currentSubWindow();
+        QVERIFY(child);
+        QCOMPARE(child->size(), QSize(area.width() * 3 / 4, area.height() * 3 / 4));
+        f.window->resize(500, 400);
+        QTest::qWait(50);
+        f.window->newDocument();
+        QCOMPARE(f.window->mdiArea()->currentSubWindow()->size(), QSize(560, 400));
     }
 
     void droppedFilesOpen() {
