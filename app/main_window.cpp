@@ -37,6 +37,13 @@ bool isCheckable(int id) {
 
 QString withoutMnemonic(QString text) { return text.remove(QLatin1Char('&')); }
 
+// The desktop theme's icon of that name, else the bundled picture: without an icon theme the
+// button would show its text among the pictures.
+QIcon themed(const char* name) {
+    const QString n = QString::fromLatin1(name);
+    return QIcon::fromTheme(n, QIcon(QStringLiteral(":/lumovar/") + n + QStringLiteral(".png")));
+}
+
 } // namespace
 
 MainWindow::MainWindow(AppState& state, ui::UiServices& ui, QWidget* parent)
@@ -172,10 +179,10 @@ void MainWindow::createToolBar() {
          QIcon::fromTheme("document-open", s->standardIcon(QStyle::SP_DialogOpenButton))},
         {kCmdFileSave,
          QIcon::fromTheme("document-save", s->standardIcon(QStyle::SP_DialogSaveButton))},
-        {kCmdEditCut, QIcon::fromTheme("edit-cut")},
-        {kCmdEditCopy, QIcon::fromTheme("edit-copy")},
-        {kCmdEditPaste, QIcon::fromTheme("edit-paste")},
-        {kCmdFilePrint, QIcon::fromTheme("document-print")},
+        {kCmdEditCut, themed("edit-cut")},
+        {kCmdEditCopy, themed("edit-copy")},
+        {kCmdEditPaste, themed("edit-paste")},
+        {kCmdFilePrint, themed("document-print")},
         {kCmdAppAbout,
          QIcon::fromTheme("help-about", s->standardIcon(QStyle::SP_MessageBoxInformation))},
     };
