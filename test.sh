@@ -7,8 +7,10 @@ source tools/ensure-deps.sh
 lv_ensure_deps
 lv_ensure_comma_locale
 build=build-test
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLV_WERROR=ON -DLV_SANITIZE=ON \
-      -DLV_TESTS=ON >/dev/null
+      -DLV_TESTS=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
