@@ -4,10 +4,14 @@
 #include <stdexcept>
 
 #include "lang/builtins.h"
+#include "lang/definite_assignment.h"
 
 namespace lv::lang {
 
 namespace {
+
+constexpr int kRowMax = 16;
+constexpr int kRowMin = 17;
 
 struct BadCode {
     int at;
@@ -22,7 +26,7 @@ public:
         try {
             statements();
         } catch (const BadCode& bad) {
-            out_.code.assign(1, {kDFail, kMsgBadCode, 0, 0, 0.0f, 0.0f, bad.at});
+            out_.code.assign(1, {kDFail, kMsgBadCode, 0, 0, 0.0f, 0.0f, bad.at, 1, 0});
             out_.stackNeed = 0;
         }
         return std::move(out_);
@@ -35,7 +39,7 @@ private:
     }
     void emit(DecodedOp op, int at, int a = 0, int b = 0, int c = 0, float f = 0.0f,
               float g = 0.0f) {
-        out_.code.push_back({op, a, b, c, f, g, at});
+        out_.code.push_back({op, a, b, c, f, g, at, 1, 0});
     }
     void push(int extra = 0) {
         ++height_;
@@ -249,7 +253,10 @@ private:
         int argc = kBuiltins[row].argumentCount;
         int next = d - 1;
         for (int i = 0; i < argc; ++i) next = expression(next);
-        emit(kDBuiltin, d, row, argc);
+        if ((row == kRowMax || row == kRowMin) && argc == 2)
+            emit(row == kRowMax ? kDMax : kDMin, d);
+        else
+            emit(kDBuiltin, d, row, argc);
         pop(argc - 1);
         return next;
     }
@@ -277,6 +284,10 @@ private:
 
 } // namespace
 
-DecodedProgram decodeObject(const CompiledObject& object) { return Decoder(object).run(); }
+DecodedProgram decodeObject(const CompiledObject& object) {
+    DecodedProgram program = Decoder(object).run();
+    decideChecks(object, program);
+    return program;
+}
 
 } // namespace lv::lang

@@ -2,6 +2,7 @@
 // The form in which the interpreter runs an object: its code decoded once, after compilation,
 // into instructions in evaluation order (last operand first) for a small value stack.
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "lang/compiled_object.h"
@@ -41,6 +42,8 @@ enum DecodedOp : std::uint8_t {
     kDJumpIfFalse,  // a = instruction; pops the condition
     kDResult,       // pops the result and returns it
     kDFail,         // a = message index
+    kDMax,          // max of two reals; pops the first argument (top) and the second
+    kDMin,          // min of two reals, likewise
 };
 
 // Whole exponents up to this are multiplied out step by step; beyond it pow in double is used
@@ -53,15 +56,24 @@ struct DecodedInstr {
     float f = 0.0f;
     float g = 0.0f;
     int at = 0; // code index whose source position errors report
+    // Loads and range checks: 0 when the slots are assigned on every path that reaches the
+    // instruction, so the unassigned check can be left out. Stores: 0 when no check ever reads
+    // the flag of the slot written.
+    std::uint8_t check = 1;
+    std::uint8_t target = 0; // 1 when some jump lands here
 };
 
 struct DecodedProgram {
     std::vector<DecodedInstr> code;
     int stackNeed = 0; // values on the stack at most, callees' evaluations included
+    // Frame slot ranges [first, end) whose flags some remaining check reads: the only flags
+    // an evaluation must reset. Sorted, not overlapping.
+    std::vector<std::pair<int, int>> flagRanges;
 };
 
 // Decodes object's code; code that our compiler cannot have produced decodes to one
-// instruction failing with "Bad code is generated for object".
+// instruction failing with "Bad code is generated for object". Decides which unassigned
+// checks are needed (see DecodedInstr::check) and marks jump targets.
 DecodedProgram decodeObject(const CompiledObject& object);
 
 } // namespace lv::lang

@@ -1,5 +1,6 @@
 #include "lang/interpreter.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "lang/builtins.h"
@@ -7,22 +8,15 @@
 #include "lang/runtime.h"
 #include "lang/settings.h"
 #include "lang/stop_token.h"
+#include "lang/value_rules.h"
 #include "primitives/catalogue.h"
 
 namespace lv::lang {
 
 namespace {
 
-// floor without a library call for the values indexes and exponents take; exact for all.
-inline double floorOf(double t) {
-    if (!(std::fabs(t) < 4.0e18)) return std::floor(t); // huge, infinite or NaN
-    double i = static_cast<double>(static_cast<long long>(t));
-    return i > t ? i - 1.0 : i;
-}
-
-// Nearest integer with halves going up.
-inline double nearest(float v) { return floorOf(static_cast<double>(v) + 0.5); }
-float toFloat(double v) { return static_cast<float>(v); }
+using rules::kNoFailure;
+using rules::nearest;
 
 // Values an evaluation keeps on the C stack; deeper expressions use the thread's stack.
 constexpr std::size_t kLocalStack = 64;
@@ -37,41 +31,6 @@ struct ThreadStack {
 ThreadStack& threadStack() {
     thread_local ThreadStack stack;
     return stack;
-}
-
-// l^r for a whole exponent r with n = nearest(|r|): 1 multiplied n times by l, step by step
-// in single precision (pow in double for huge n), inverted for a negative r.
-inline float wholePower(float l, float r, double n) {
-    float p = 1.0f;
-    if (n <= 64.0) {
-        for (int i = 0, count = static_cast<int>(n); i < count; ++i) p *= l;
-    } else if (std::fabs(l) == 1.0f) { // stays at +-1: only the sign depends on n
-        p = l < 0.0f && std::fmod(n, 2.0) == 1.0 ? -1.0f : 1.0f;
-    } else if (n > kMaxStepwiseExponent) {
-        p = toFloat(std::pow(static_cast<double>(l), n));
-    } else {
-        for (long i = 0, count = static_cast<long>(n); i < count; ++i) {
-            p *= l;
-            if (p == 0.0f || std::isinf(p)) { // the remaining steps only flip the sign
-                if (l < 0.0f && (count - i - 1) % 2 == 1) p = -p;
-                break;
-            }
-        }
-    }
-    return r < 0.0f ? 1.0f / p : p;
-}
-
-// The R-functions: intersection (& and @), union (|) and difference (\).
-float setOperation(int word, float l, float r, float alphaValue) {
-    double L = l, R = r, A = alphaValue;
-    double v;
-    if (word == kWordUnion)
-        v = (L + R + std::sqrt(std::fabs(L * L + R * R - 2.0 * A * L * R))) / (1.0 + A);
-    else if (word == kWordDifference)
-        v = (L - R - std::sqrt(std::fabs(L * L + R * R + 2.0 * A * L * R))) / (1.0 + A);
-    else
-        v = (L + R - std::sqrt(std::fabs(L * L + R * R - 2.0 * A * L * R))) / (1.0 + A);
-    return toFloat(v);
 }
 
 // One evaluation of one object on its frame. A nested call gets a Machine of its own whose
@@ -96,10 +55,7 @@ private:
         if (stopToken_.stopRequested()) return false;
         return budget_ == nullptr || --*budget_ >= 0;
     }
-    bool binary(int word, float l, float r, float& out, int at);
-    bool power(float l, float r, double n, float& out, int at);
     bool builtin(int row, int argc, float*& sp, int at);
-    bool math(int row, const float* args, float& out, int at);
     bool call(const DecodedInstr& in, float* sp, float& out);
 
     const CompiledObject& obj_;
@@ -116,8 +72,11 @@ private:
 };
 
 int Machine::run(float& result) {
-    for (int i = 0; i < obj_.xSize + obj_.aSize; ++i) flags_[i] = 0;
-    for (int i = obj_.xSize + obj_.aSize; i < obj_.slotCount; ++i) flags_[i] = 1;
+    // Only the flags some check reads are reset: an object's untouched slots cost nothing.
+    const int inputs = obj_.xSize + obj_.aSize;
+    for (int i = 0; i < inputs; ++i) flags_[i] = 0;
+    for (const auto& [first, end] : program_.flagRanges)
+        for (int i = std::max(first, inputs); i < end; ++i) flags_[i] = 1;
     float* sp = stack_; // next free value
     const DecodedInstr* code = program_.code.data();
     for (const DecodedInstr* ip = code;; ++ip) {
@@ -125,23 +84,23 @@ int Machine::run(float& result) {
         switch (in.op) {
         case kDConst: *sp++ = in.f; break;
         case kDLocal:
-            if (flags_[in.a] == 1) return fail(kMsgNotInitialized, in.at);
+            if (in.check && flags_[in.a] == 1) return fail(kMsgNotInitialized, in.at);
             *sp++ = frame_[in.a];
             break;
         case kDSlot:
-            if (flags_[in.a] == 1) return fail(kMsgUnassignedIdentifier, in.at - 1);
+            if (in.check && flags_[in.a] == 1) return fail(kMsgUnassignedIdentifier, in.at - 1);
             *sp++ = frame_[in.a];
             break;
         case kDElement: {
             double n = nearest(sp[-1]);
             if (!(n >= 1.0 && n <= in.b)) return fail(kMsgIndexOutOfRange, in.at);
             int slot = in.a + static_cast<int>(n) - 1;
-            if (flags_[slot] == 1) return fail(kMsgUnassignedIdentifier, in.at - 1);
+            if (in.check && flags_[slot] == 1) return fail(kMsgUnassignedIdentifier, in.at - 1);
             sp[-1] = frame_[slot];
             break;
         }
         case kDArray:
-            for (int i = 0; i < in.b; ++i)
+            for (int i = 0; in.check && i < in.b; ++i)
                 if (flags_[in.a + i] == 1) return fail(kMsgArrayItemsUnassigned, in.at);
             *sp++ = static_cast<float>(in.at);
             break;
@@ -171,41 +130,41 @@ int Machine::run(float& result) {
         case kDMulK: sp[-1] = sp[-1] * in.f; break;
         case kDSubK: sp[-1] = sp[-1] - in.f; break;
         case kDRSubK: sp[-1] = in.f - sp[-1]; break;
-        case kDBinary:
+        case kDBinary: {
             --sp;
-            if (!binary(in.a, sp[0], sp[-1], sp[-1], in.at)) return 0;
-            break;
-        case kDSquare: { // 0 below EPS (the exponent 2 exceeds every EPS), else 1 * l * l
-            float l = sp[-1];
-            sp[-1] = std::fabs(l) < eps_ ? 0.0f : l * l;
+            int failure = rules::binary(in.a, sp[0], sp[-1], eps_, sp[-1]);
+            if (failure != kNoFailure) return fail(failure, in.at);
             break;
         }
-        case kDSlotSquare: {
-            if (flags_[in.a] == 1) return fail(kMsgUnassignedIdentifier, in.at - 3);
-            float l = frame_[in.a];
-            *sp++ = std::fabs(l) < eps_ ? 0.0f : l * l;
+        case kDSquare: sp[-1] = rules::square(sp[-1], eps_); break;
+        case kDSlotSquare:
+            if (in.check && flags_[in.a] == 1) return fail(kMsgUnassignedIdentifier, in.at - 3);
+            *sp++ = rules::square(frame_[in.a], eps_);
             break;
-        }
         case kDSetOp:
             --sp;
             if (!(alpha_ >= 0.0f && alpha_ <= 1.0f)) return fail(kMsgAlphaRange, in.at);
-            sp[-1] = setOperation(in.a, sp[0], sp[-1], alpha_);
+            sp[-1] = rules::setOperation(in.a, sp[0], sp[-1], alpha_);
+            break;
+        case kDMax:
+            --sp;
+            sp[-1] = rules::maxOf(sp[0], sp[-1]);
+            break;
+        case kDMin:
+            --sp;
+            sp[-1] = rules::minOf(sp[0], sp[-1]);
             break;
         case kDPowConst: {
             float l = sp[-1];
             if (in.g < eps_ && in.a >= 0 && std::fabs(l) >= eps_) { // whole exponent
-                sp[-1] = wholePower(l, in.f, in.a);
-            } else if (!power(l, in.f, in.a, sp[-1], in.at)) {
-                return 0;
+                sp[-1] = rules::wholePower(l, in.f, in.a);
+            } else {
+                int failure = rules::power(l, in.f, in.a, eps_, sp[-1]);
+                if (failure != kNoFailure) return fail(failure, in.at);
             }
             break;
         }
-        case kDUnary:
-            if (in.a == kWordNot)
-                sp[-1] = std::fabs(sp[-1]) < eps_ ? 1.0f : 0.0f;
-            else if (in.a != kWordPlus)
-                sp[-1] = -sp[-1];
-            break;
+        case kDUnary: sp[-1] = rules::unary(in.a, sp[-1], eps_); break;
         case kDStore:
             frame_[in.a] = *--sp;
             flags_[in.a] = 0;
@@ -244,54 +203,13 @@ int Machine::run(float& result) {
     }
 }
 
-// Two operands, left and right as written; r was evaluated first.
-bool Machine::binary(int word, float l, float r, float& out, int at) {
-    switch (word) {
-    case kWordAnd: out = std::fabs(l) >= eps_ && std::fabs(r) >= eps_ ? 1.0f : 0.0f; break;
-    case kWordOr: out = std::fabs(l) >= eps_ || std::fabs(r) >= eps_ ? 1.0f : 0.0f; break;
-    case kWordLess: out = l < r ? 1.0f : 0.0f; break;
-    case kWordGreater: out = l > r ? 1.0f : 0.0f; break;
-    case kWordLessEqual: out = l <= r ? 1.0f : 0.0f; break;
-    case kWordGreaterEqual: out = l >= r ? 1.0f : 0.0f; break;
-    case kWordEqual: out = std::fabs(l - r) < eps_ ? 1.0f : 0.0f; break;
-    case kWordNotEqual: out = std::fabs(l - r) >= eps_ ? 1.0f : 0.0f; break;
-    case kWordAdd: out = l + r; break;
-    case kWordSub: out = l - r; break;
-    case kWordMul: out = l * r; break;
-    case kWordDiv:
-        if (std::fabs(r) < eps_) return fail(kMsgDivisionByZero, at);
-        out = l / r;
-        break;
-    case kWordPow: {
-        double n = nearest(std::fabs(r));
-        return power(l, r, n <= kMaxStepwiseExponent ? n : -1.0, out, at);
-    }
-    default: return fail(kMsgBadCode, at);
-    }
-    return true;
-}
-
-// l^r; n is nearest(|r|), or negative when that is too large to multiply out.
-bool Machine::power(float l, float r, double n, float& out, int at) {
-    if (std::fabs(l) < eps_) {
-        if (r > eps_) return out = 0.0f, true;
-        return fail(kMsgZeroPower, at);
-    }
-    if (r - static_cast<float>(floorOf(r)) < eps_) {
-        out = wholePower(l, r, n >= 0.0 ? n : nearest(std::fabs(r)));
-        return true;
-    }
-    if (l < 0.0f) return fail(kMsgNegativePowerBase, at);
-    out = toFloat(std::exp2(static_cast<double>(r) * std::log2(static_cast<double>(l))));
-    return true;
-}
-
 // The arguments lie on the stack, the last argument lowest: args[0] is the last one.
 bool Machine::builtin(int row, int argc, float*& sp, int at) {
     float* args = sp - argc;
     float out = 0.0f;
     if (row < kMathBuiltinCount) {
-        if (!math(row, args, out, at)) return false;
+        int failure = rules::math(row, args, eps_, out);
+        if (failure != kNoFailure) return fail(failure, at) != 0;
     } else {
         const prim::PrimitiveOps& ops = prim::primitiveOps(row);
         CallContext context{state_, error_, at};
@@ -302,52 +220,6 @@ bool Machine::builtin(int row, int argc, float*& sp, int at) {
     }
     sp = args;
     *sp++ = out;
-    return true;
-}
-
-// Rows 0..18; args[0] is the last argument.
-bool Machine::math(int row, const float* args, float& out, int at) {
-    double p = args[row >= 15 ? 1 : 0];
-    double q = args[0];
-    switch (row) {
-    case 0:
-        if (p < 0.0) return fail(kMsgNegativeSqrt, at);
-        out = toFloat(std::sqrt(p));
-        break;
-    case 1: out = toFloat(std::exp(p)); break;
-    case 2:
-    case 3:
-        if (p <= 0.0) return fail(kMsgNegativeLog, at);
-        out = toFloat(row == 2 ? std::log(p) : std::log10(p));
-        break;
-    case 4: out = toFloat(std::sin(p)); break;
-    case 5: out = toFloat(std::cos(p)); break;
-    case 6:
-        if (std::fabs(std::cos(p)) < eps_) return fail(kMsgTanArgument, at);
-        out = toFloat(std::tan(p));
-        break;
-    case 7:
-    case 8:
-        if (std::fabs(p) > 1.0) return fail(kMsgArgumentRange, at);
-        out = toFloat(row == 7 ? std::asin(p) : std::acos(p));
-        break;
-    case 9: out = toFloat(std::atan(p)); break;
-    case 10: out = toFloat(std::fabs(p)); break;
-    case 11: out = toFloat(std::sinh(p)); break;
-    case 12: out = toFloat(std::cosh(p)); break;
-    case 13: out = toFloat(std::tanh(p)); break;
-    case 14: out = p < 0.0 ? -1.0f : 1.0f; break;
-    case 15: {
-        double P = floorOf(p + 0.5), Q = floorOf(q + 0.5);
-        if (Q == 0.0 || std::isnan(Q)) return fail(kMsgDivisionByZero, at);
-        out = toFloat(std::trunc(P / Q));
-        break;
-    }
-    case 16: out = toFloat(p >= q ? p : q); break;
-    case 17: out = toFloat(p <= q ? p : q); break;
-    case 18: out = toFloat(std::atan2(p, q)); break;
-    default: return fail(kMsgBadCode, at);
-    }
     return true;
 }
 
@@ -364,7 +236,7 @@ bool Machine::call(const DecodedInstr& in, float* sp, float& out) {
                                    {in.c, callee.aSize, callee.xSize, in.at - 3}};
     for (const Argument& a : arguments) {
         for (int i = 0; i < a.size; ++i) {
-            if (flags_[a.offset + i] == 1) return fail(kMsgArrayItemsUnassigned, a.word);
+            if (in.check && flags_[a.offset + i] == 1) return fail(kMsgArrayItemsUnassigned, a.word);
             frame[a.firstSlot + i] = frame_[a.offset + i];
             flags[a.firstSlot + i] = 0;
         }

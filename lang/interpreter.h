@@ -9,7 +9,8 @@ namespace lv::lang {
 // Runs object on workspace (at least object.workspaceSize() reals, x at 0.., a at xSize..,
 // written by the caller) with a parallel array of flags. Returns 1 with result = F, or 0 with
 // error filled and result untouched. The flags of x and a are set to 0 and those of the locals
-// to 1 first, so the caller need not prepare them. Allocates nothing. While evaluationStop()
+// that a check may read to 1 first, so the caller need not prepare them; the cost does not
+// grow with slots the code never checks. Allocates nothing. While evaluationStop()
 // (lang/stop_token.h) is raised it fails at once, and at the next loop step or call, with
 // "Bad code is generated for object".
 int executeObject(const CompiledObject& object, float* workspace, int* flags, float& result,

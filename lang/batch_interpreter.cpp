@@ -1,0 +1,606 @@
+#include "lang/batch_interpreter.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "lang/builtins.h"
+#include "lang/decoded.h"
+#include "lang/runtime.h"
+#include "lang/settings.h"
+#include "lang/stop_token.h"
+#include "lang/value_rules.h"
+#include "primitives/catalogue.h"
+
+namespace lv::lang {
+
+void BatchWorkspace::FreeDeleter::operator()(void* p) const { std::free(p); }
+
+namespace {
+
+// Slot values of all points of one workspace at most (flags as many again).
+constexpr std::size_t kMaxBatchValues = std::size_t{1} << 23;
+
+template <class T> T* allocate(std::size_t count, bool zero) {
+    void* p = zero ? std::calloc(count, sizeof(T)) : std::malloc(count * sizeof(T));
+    if (p == nullptr) throw std::bad_alloc();
+    return static_cast<T*>(p);
+}
+
+} // namespace
+
+BatchWorkspace::BatchWorkspace(const CompiledObject& object) : object_(&object) {
+    const std::size_t slots = static_cast<std::size_t>(object.workspaceSize()) + 1;
+    points_ = static_cast<int>(
+        std::clamp<std::size_t>(kMaxBatchValues / slots, 1, static_cast<std::size_t>(kMaxBatchPoints)));
+    const std::size_t n = slots * static_cast<std::size_t>(points_);
+    // Neither array is filled: pages of slots the code never touches are never written.
+    values_.reset(allocate<float>(n, false));
+    flags_.reset(allocate<int>(n, true));
+    scratch_.reset(allocate<float>(slots, true));
+    program_ = object.decoded;
+    if (!program_) // an object not made by the compiler
+        program_ = std::make_shared<const DecodedProgram>(decodeObject(object));
+    const std::size_t rows = static_cast<std::size_t>(program_->stackNeed) + 2;
+    stack_.reset(allocate<float>(rows * static_cast<std::size_t>(points_), false));
+}
+
+BatchWorkspace::~BatchWorkspace() = default;
+
+// What the machines of one run share; a friend of BatchWorkspace.
+struct BatchAccess {
+    BatchWorkspace& ws;
+    const DecodedProgram& program; // of the workspace's object
+    int points;                    // row length
+    float* results;
+    RuntimeError* errors;
+    float eps;
+    float alpha;
+
+    // A new run number: flags equal to it mean "assigned in this evaluation of an object".
+    int nextStamp() {
+        if (ws.stamp_ == INT_MAX) { // wrapped: forget every earlier run once
+            std::size_t n = (static_cast<std::size_t>(ws.object_->workspaceSize()) + 1) *
+                            static_cast<std::size_t>(points);
+            std::memset(ws.flags_.get(), 0, n * sizeof(int));
+            ws.stamp_ = 0;
+        }
+        return ++ws.stamp_;
+    }
+    float* values() { return ws.values_.get(); }
+    int* flags() { return ws.flags_.get(); }
+    float* scratch() { return ws.scratch_.get(); }
+};
+
+namespace {
+
+using Mask = std::uint64_t;
+using rules::kNoFailure;
+
+inline Mask bit(int lane) { return Mask{1} << lane; }
+
+// One evaluation of one object for a set of points, on its frame and stack rows. Points whose
+// control flow parts are run as separate groups that join again where their paths meet (the
+// group with the lowest instruction always runs next, so a join is never passed by).
+class Machine {
+public:
+    Machine(BatchAccess& run, const CompiledObject& object, const DecodedProgram& program,
+            std::size_t frameSlot, int stamp, int count)
+        : run_(run), obj_(object), code_(program.code.data()), w_(run.points),
+          frame_(run.values() + frameSlot * static_cast<std::size_t>(w_)),
+          flags_(run.flags() + frameSlot * static_cast<std::size_t>(w_)),
+          stack_(nullptr), frameSlot_(frameSlot), stamp_(stamp),
+          count_(count), full_(count >= 64 ? ~Mask{0} : bit(count) - 1) {}
+
+    // Runs the points in lanes; writes out[p] for each point that ends with a result and
+    // returns them; the others have their error filled.
+    Mask run(Mask lanes, float* out, float* stackBase);
+
+private:
+    struct Group {
+        Mask mask;
+        int ip;
+        int height;
+    };
+
+    float* row(int height) { return stack_ + static_cast<std::size_t>(height) * w_; }
+    float* slot(int s) { return frame_ + static_cast<std::size_t>(s) * w_; }
+    int* flag(int s) { return flags_ + static_cast<std::size_t>(s) * w_; }
+
+    void setMask(Mask m) {
+        mask_ = m;
+        dense_ = m == full_;
+        if (dense_) {
+            n_ = count_;
+            return;
+        }
+        n_ = 0;
+        for (Mask rest = m; rest != 0; rest &= rest - 1) lanes_[n_++] = __builtin_ctzll(rest);
+    }
+    template <class F> void each(F f) {
+        if (dense_) {
+            for (int l = 0; l < n_; ++l) f(l);
+        } else {
+            for (int k = 0; k < n_; ++k) f(lanes_[k]);
+        }
+    }
+    void fail(int lane, int message, int at) {
+        reportRuntimeError(obj_, message, run_.errors[lane], at);
+    }
+    // Drops the failed lanes; false when none is left.
+    bool drop(Mask failed) {
+        if (failed != 0) setMask(mask_ & ~failed);
+        return mask_ != 0;
+    }
+    void pend(Mask mask, int ip, int height) {
+        for (int i = 0; i < pending_; ++i) {
+            Group& g = groups_[i];
+            if (g.ip == ip && g.height == height) {
+                g.mask |= mask;
+                return;
+            }
+        }
+        groups_[pending_++] = {mask, ip, height};
+    }
+    int lowestPending() const {
+        int ip = INT_MAX;
+        for (int i = 0; i < pending_; ++i) ip = std::min(ip, groups_[i].ip);
+        return ip;
+    }
+    // Joins the groups waiting at ip with the running one.
+    void join(int ip, int height) {
+        Mask joined = mask_;
+        for (int i = 0; i < pending_;) {
+            if (groups_[i].ip == ip && groups_[i].height == height) {
+                joined |= groups_[i].mask;
+                groups_[i] = groups_[--pending_];
+            } else {
+                ++i;
+            }
+        }
+        if (joined != mask_) setMask(joined);
+    }
+
+    void execute(int ip, int height, float* out);
+    bool builtin(const DecodedInstr& in, int height);
+    bool primitive(const DecodedInstr& in, int height);
+    bool call(const DecodedInstr& in, int height);
+
+    BatchAccess& run_;
+    const CompiledObject& obj_;
+    const DecodedInstr* code_;
+    int w_;
+    float* frame_;
+    int* flags_;
+    float* stack_;
+    std::size_t frameSlot_;
+    int stamp_;
+    int count_;
+    Mask full_;
+    Mask mask_ = 0;
+    Mask done_ = 0;
+    bool dense_ = false;
+    int n_ = 0;
+    int lanes_[kMaxBatchPoints];
+    Group groups_[kMaxBatchPoints];
+    int pending_ = 0;
+};
+
+Mask Machine::run(Mask lanes, float* out, float* stackBase) {
+    stack_ = stackBase;
+    groups_[0] = {lanes, 0, 0};
+    pending_ = 1;
+    done_ = 0;
+    while (pending_ > 0) {
+        int first = 0;
+        for (int i = 1; i < pending_; ++i)
+            if (groups_[i].ip < groups_[first].ip) first = i;
+        Group g = groups_[first];
+        groups_[first] = groups_[--pending_];
+        setMask(g.mask);
+        join(g.ip, g.height);
+        execute(g.ip, g.height, out);
+    }
+    return done_;
+}
+
+void Machine::execute(int ip, int h, float* out) {
+    const float eps = run_.eps;
+    for (;;) {
+        const DecodedInstr& in = code_[ip];
+        if (in.target && pending_ > 0) join(ip, h);
+        Mask failed = 0;
+        switch (in.op) {
+        case kDConst: {
+            float* r = row(h++);
+            const float v = in.f;
+            each([&](int l) { r[l] = v; });
+            break;
+        }
+        case kDLocal:
+        case kDSlot: {
+            const float* s = slot(in.a);
+            const int* f = flag(in.a);
+            float* r = row(h++);
+            if (in.check) {
+                const int message = in.op == kDLocal ? kMsgNotInitialized : kMsgUnassignedIdentifier;
+                const int at = in.op == kDLocal ? in.at : in.at - 1;
+                each([&](int l) {
+                    if (f[l] != stamp_) fail(l, message, at), failed |= bit(l);
+                });
+                if (!drop(failed)) return;
+            }
+            each([&](int l) { r[l] = s[l]; });
+            break;
+        }
+        case kDSlotSquare: {
+            const float* s = slot(in.a);
+            const int* f = flag(in.a);
+            float* r = row(h++);
+            if (in.check) {
+                each([&](int l) {
+                    if (f[l] != stamp_) fail(l, kMsgUnassignedIdentifier, in.at - 3), failed |= bit(l);
+                });
+                if (!drop(failed)) return;
+            }
+            each([&](int l) { r[l] = std::fabs(s[l]) < eps ? 0.0f : s[l] * s[l]; });
+            break;
+        }
+        case kDElement: {
+            float* r = row(h - 1);
+            each([&](int l) {
+                double n = rules::nearest(r[l]);
+                if (!(n >= 1.0 && n <= in.b)) {
+                    fail(l, kMsgIndexOutOfRange, in.at), failed |= bit(l);
+                    return;
+                }
+                int s = in.a + static_cast<int>(n) - 1;
+                std::size_t at = static_cast<std::size_t>(s) * w_ + l;
+                if (in.check && flags_[at] != stamp_) {
+                    fail(l, kMsgUnassignedIdentifier, in.at - 1), failed |= bit(l);
+                    return;
+                }
+                r[l] = frame_[at];
+            });
+            if (!drop(failed)) return;
+            break;
+        }
+        case kDArray: {
+            if (in.check) {
+                each([&](int l) {
+                    for (int i = 0; i < in.b; ++i)
+                        if (flag(in.a + i)[l] != stamp_) {
+                            fail(l, kMsgArrayItemsUnassigned, in.at), failed |= bit(l);
+                            return;
+                        }
+                });
+                if (!drop(failed)) return;
+            }
+            float* r = row(h++);
+            const float v = static_cast<float>(in.at);
+            each([&](int l) { r[l] = v; });
+            break;
+        }
+        case kDString: {
+            float* r = row(h++);
+            const float v = static_cast<float>(in.a);
+            each([&](int l) { r[l] = v; });
+            break;
+        }
+        case kDCall:
+            if (!call(in, h)) return;
+            ++h;
+            break;
+        case kDBuiltin:
+            if (!builtin(in, h)) return;
+            h -= in.b - 1;
+            break;
+        case kDAdd:
+        case kDSub:
+        case kDMul:
+        case kDMax:
+        case kDMin: {
+            --h;
+            const float* t = row(h); // the left operand (first argument)
+            float* r = row(h - 1);
+            switch (in.op) {
+            case kDAdd: each([&](int l) { r[l] = t[l] + r[l]; }); break;
+            case kDSub: each([&](int l) { r[l] = t[l] - r[l]; }); break;
+            case kDMul: each([&](int l) { r[l] = t[l] * r[l]; }); break;
+            case kDMax: each([&](int l) { r[l] = rules::maxOf(t[l], r[l]); }); break;
+            default: each([&](int l) { r[l] = rules::minOf(t[l], r[l]); }); break;
+            }
+            break;
+        }
+        case kDAddK: {
+            float* r = row(h - 1);
+            const float k = in.f;
+            each([&](int l) { r[l] = r[l] + k; });
+            break;
+        }
+        case kDMulK: {
+            float* r = row(h - 1);
+            const float k = in.f;
+            each([&](int l) { r[l] = r[l] * k; });
+            break;
+        }
+        case kDSubK: {
+            float* r = row(h - 1);
+            const float k = in.f;
+            each([&](int l) { r[l] = r[l] - k; });
+            break;
+        }
+        case kDRSubK: {
+            float* r = row(h - 1);
+            const float k = in.f;
+            each([&](int l) { r[l] = k - r[l]; });
+            break;
+        }
+        case kDBinary: {
+            --h;
+            const float* t = row(h);
+            float* r = row(h - 1);
+            each([&](int l) {
+                int failure = rules::binary(in.a, t[l], r[l], eps, r[l]);
+                if (failure != kNoFailure) fail(l, failure, in.at), failed |= bit(l);
+            });
+            if (!drop(failed)) return;
+            break;
+        }
+        case kDSquare: {
+            float* r = row(h - 1);
+            each([&](int l) { r[l] = std::fabs(r[l]) < eps ? 0.0f : r[l] * r[l]; });
+            break;
+        }
+        case kDSetOp: {
+            --h;
+            const float alpha = run_.alpha;
+            if (!(alpha >= 0.0f && alpha <= 1.0f)) {
+                each([&](int l) { fail(l, kMsgAlphaRange, in.at); });
+                return;
+            }
+            const float* t = row(h);
+            float* r = row(h - 1);
+            const int word = in.a;
+            each([&](int l) { r[l] = rules::setOperation(word, t[l], r[l], alpha); });
+            break;
+        }
+        case kDPowConst: {
+            float* r = row(h - 1);
+            const bool whole = in.g < eps && in.a >= 0;
+            each([&](int l) {
+                if (whole && std::fabs(r[l]) >= eps) {
+                    r[l] = rules::wholePower(r[l], in.f, in.a);
+                    return;
+                }
+                int failure = rules::power(r[l], in.f, in.a, eps, r[l]);
+                if (failure != kNoFailure) fail(l, failure, in.at), failed |= bit(l);
+            });
+            if (!drop(failed)) return;
+            break;
+        }
+        case kDUnary: {
+            float* r = row(h - 1);
+            const int word = in.a;
+            each([&](int l) { r[l] = rules::unary(word, r[l], eps); });
+            break;
+        }
+        case kDStore: {
+            const float* r = row(--h);
+            float* s = slot(in.a);
+            each([&](int l) { s[l] = r[l]; });
+            if (in.check) {
+                int* f = flag(in.a);
+                each([&](int l) { f[l] = stamp_; });
+            }
+            break;
+        }
+        case kDIndexCheck: {
+            float* r = row(h - 1);
+            each([&](int l) {
+                double n = rules::nearest(r[l]);
+                if (!(n >= 1.0 && n <= in.a)) fail(l, kMsgIndexOutOfRange, in.at), failed |= bit(l);
+                else r[l] = static_cast<float>(n);
+            });
+            if (!drop(failed)) return;
+            break;
+        }
+        case kDStoreElement: {
+            h -= 2;
+            const float* index = row(h);
+            const float* value = row(h + 1);
+            each([&](int l) {
+                std::size_t at =
+                    static_cast<std::size_t>(in.a + static_cast<int>(index[l]) - 1) * w_ + l;
+                frame_[at] = value[l];
+                flags_[at] = stamp_;
+            });
+            break;
+        }
+        case kDArrayLiteral:
+            for (int i = 0; i < in.b; ++i) {
+                float* s = slot(in.a + i);
+                int* f = flag(in.a + i);
+                const float v = obj_.constants[static_cast<std::size_t>(in.c + i)];
+                each([&](int l) { s[l] = v, f[l] = stamp_; });
+            }
+            break;
+        case kDJump:
+        case kDJumpIfFalse: {
+            Mask taken = mask_;
+            if (in.op == kDJumpIfFalse) {
+                const float* c = row(--h);
+                taken = 0;
+                each([&](int l) {
+                    if (std::fabs(c[l]) < eps) taken |= bit(l);
+                });
+                if (taken != mask_) {
+                    if (taken != 0) {
+                        pend(taken, in.a, h);
+                        setMask(mask_ & ~taken);
+                    }
+                    break; // the rest falls through
+                }
+            }
+            if (in.op == kDJump && evaluationStop().stopRequested()) { // a loop step
+                each([&](int l) { fail(l, kMsgBadCode, in.at); });
+                return;
+            }
+            if (pending_ > 0 && lowestPending() < in.a) { // another group runs first
+                pend(mask_, in.a, h);
+                return;
+            }
+            ip = in.a;
+            continue;
+        }
+        case kDResult: {
+            const float* r = row(h - 1);
+            each([&](int l) { out[l] = r[l]; });
+            done_ |= mask_;
+            return;
+        }
+        case kDFail:
+            each([&](int l) { fail(l, in.a, in.at); });
+            return;
+        }
+        ++ip;
+    }
+}
+
+// The arguments lie in rows height - argc .. height - 1, the last argument lowest.
+bool Machine::builtin(const DecodedInstr& in, int height) {
+    const int argc = in.b;
+    if (in.a >= kMathBuiltinCount) return primitive(in, height);
+    Mask failed = 0;
+    const float eps = run_.eps;
+    float* first = row(height - argc);
+    each([&](int l) {
+        float args[kMaxArguments];
+        for (int k = 0; k < argc; ++k) args[k] = row(height - argc + k)[l];
+        float value = 0.0f;
+        int failure = rules::math(in.a, args, eps, value);
+        if (failure != kNoFailure) fail(l, failure, in.at), failed |= bit(l);
+        else first[l] = value;
+    });
+    return drop(failed);
+}
+
+// A primitive sees one point's frame: the arrays among its arguments are copied into the
+// scratch frame at their own offsets, and copied back after (transforms change them).
+bool Machine::primitive(const DecodedInstr& in, int height) {
+    const int argc = in.b;
+    const prim::PrimitiveOps& ops = prim::primitiveOps(in.a);
+    Mask failed = 0;
+    float* scratch = run_.scratch();
+    float* first = row(height - argc);
+    EvalState state{&obj_, scratch, nullptr};
+    each([&](int l) {
+        float args[kMaxArguments];
+        struct Array {
+            int offset, count;
+        } arrays[kMaxArguments];
+        int arrayCount = 0;
+        CallContext context{state, run_.errors[l], in.at};
+        for (int k = 0; k < argc; ++k) {
+            args[k] = row(height - argc + k)[l];
+            float* elements = nullptr;
+            int n = 0;
+            if (context.resolveArray(args[k], &elements, &n)) {
+                Array a{static_cast<int>(elements - scratch), n};
+                for (int i = 0; i < a.count; ++i) scratch[a.offset + i] = slot(a.offset + i)[l];
+                arrays[arrayCount++] = a;
+            }
+        }
+        float value = 0.0f;
+        if (ops.check != nullptr && !ops.check(args, context)) {
+            failed |= bit(l);
+            return;
+        }
+        if (ops.evaluate == nullptr) {
+            fail(l, kMsgNotImplemented, in.at), failed |= bit(l);
+            return;
+        }
+        value = ops.evaluate(args, context);
+        if (context.failed) {
+            failed |= bit(l);
+            return;
+        }
+        for (int j = 0; j < arrayCount; ++j)
+            for (int i = 0; i < arrays[j].count; ++i)
+                slot(arrays[j].offset + i)[l] = scratch[arrays[j].offset + i];
+        first[l] = value;
+    });
+    return drop(failed);
+}
+
+// Copies the x and a arguments into the callee's frame (right after this frame) and runs it;
+// its value lands in row height.
+bool Machine::call(const DecodedInstr& in, int height) {
+    if (evaluationStop().stopRequested()) {
+        each([&](int l) { fail(l, kMsgBadCode, in.at); });
+        return false;
+    }
+    const CompiledObject& callee = *obj_.callees[static_cast<std::size_t>(in.a)];
+    const std::size_t calleeSlot = frameSlot_ + static_cast<std::size_t>(obj_.slotCount);
+    float* frame = run_.values() + calleeSlot * static_cast<std::size_t>(w_);
+    int* flags = run_.flags() + calleeSlot * static_cast<std::size_t>(w_);
+    const int calleeStamp = run_.nextStamp();
+    struct Argument {
+        int offset, size, firstSlot, word;
+    };
+    const Argument arguments[2] = {{in.b, callee.xSize, 0, in.at - 2},
+                                   {in.c, callee.aSize, callee.xSize, in.at - 3}};
+    Mask failed = 0;
+    each([&](int l) {
+        for (const Argument& a : arguments) {
+            for (int i = 0; i < a.size; ++i) {
+                if (in.check && flag(a.offset + i)[l] != stamp_) {
+                    fail(l, kMsgArrayItemsUnassigned, a.word), failed |= bit(l);
+                    return;
+                }
+                std::size_t to = static_cast<std::size_t>(a.firstSlot + i) * w_ + l;
+                frame[to] = slot(a.offset + i)[l];
+                flags[to] = calleeStamp;
+            }
+        }
+    });
+    if (!drop(failed)) return false;
+    Machine machine(run_, callee, *callee.decoded, calleeSlot, calleeStamp, count_);
+    Mask ran = machine.run(mask_, row(height), row(height + 1));
+    return drop(mask_ & ~ran);
+}
+
+} // namespace
+
+int executeBatch(BatchWorkspace& workspace, int count, float* results, std::uint8_t* ok,
+                 RuntimeError* errors) {
+    if (count < 1 || count > workspace.points()) return 0;
+    const CompiledObject& object = *workspace.object_;
+    if (evaluationStop().stopRequested()) { // a stopped run fails every further point at once
+        for (int p = 0; p < count; ++p) {
+            ok[p] = 0;
+            reportRuntimeError(object, kMsgBadCode, errors[p], 0);
+        }
+        return count;
+    }
+    const DecodedProgram* program = workspace.program_.get();
+    const int w = workspace.points();
+    BatchAccess run{workspace, *program, w, results, errors, eps(), alpha()};
+    const int stamp = run.nextStamp();
+    for (int s = 0; s < object.xSize + object.aSize; ++s)
+        std::fill_n(run.flags() + static_cast<std::size_t>(s) * w, w, stamp);
+    Machine machine(run, object, *program, 0, stamp, count);
+    const Mask all = count >= 64 ? ~Mask{0} : bit(count) - 1;
+    const Mask ran = machine.run(all, results, workspace.stack_.get());
+    int failures = 0;
+    for (int p = 0; p < count; ++p) {
+        ok[p] = (ran >> p) & 1u;
+        failures += ok[p] == 0;
+    }
+    return failures;
+}
+
+} // namespace lv::lang

@@ -1,0 +1,171 @@
+#pragma once
+// How the interpreter computes one value: the operator and mathematical built-in rules shared
+// by the point-by-point and the batched interpreter, so that both give the same bits. Each
+// function that can fail returns a message index, or kNoFailure with the value stored.
+#include <cmath>
+
+#include "lang/builtins.h"
+#include "lang/compiled_object.h"
+#include "lang/decoded.h"
+
+namespace lv::lang::rules {
+
+constexpr int kNoFailure = -1;
+
+// floor without a library call for the values indexes and exponents take; exact for all.
+inline double floorOf(double t) {
+    if (!(std::fabs(t) < 4.0e18)) return std::floor(t); // huge, infinite or NaN
+    double i = static_cast<double>(static_cast<long long>(t));
+    return i > t ? i - 1.0 : i;
+}
+
+// Nearest integer with halves going up.
+inline double nearest(float v) { return floorOf(static_cast<double>(v) + 0.5); }
+inline float toFloat(double v) { return static_cast<float>(v); }
+
+// l^r for a whole exponent r with n = nearest(|r|): 1 multiplied n times by l, step by step
+// in single precision (pow in double for huge n), inverted for a negative r.
+inline float wholePower(float l, float r, double n) {
+    float p = 1.0f;
+    if (n <= 64.0) {
+        for (int i = 0, count = static_cast<int>(n); i < count; ++i) p *= l;
+    } else if (std::fabs(l) == 1.0f) { // stays at +-1: only the sign depends on n
+        p = l < 0.0f && std::fmod(n, 2.0) == 1.0 ? -1.0f : 1.0f;
+    } else if (n > kMaxStepwiseExponent) {
+        p = toFloat(std::pow(static_cast<double>(l), n));
+    } else {
+        for (long i = 0, count = static_cast<long>(n); i < count; ++i) {
+            p *= l;
+            if (p == 0.0f || std::isinf(p)) { // the remaining steps only flip the sign
+                if (l < 0.0f && (count - i - 1) % 2 == 1) p = -p;
+                break;
+            }
+        }
+    }
+    return r < 0.0f ? 1.0f / p : p;
+}
+
+// The R-functions: intersection (& and @), union (|) and difference (\). With ALPHA = 0 and
+// finite operands the ALPHA term is a zero and the divisor one, so they are left out: the
+// value is the same to the bit. Infinite operands keep the full formula (0 * inf is NaN).
+inline float setOperation(int word, float l, float r, float alphaValue) {
+    double L = l, R = r;
+    if (alphaValue == 0.0f && std::isfinite(L * R)) {
+        double root = std::sqrt(std::fabs(L * L + R * R));
+        if (word == kWordUnion) return toFloat(L + R + root);
+        if (word == kWordDifference) return toFloat(L - R - root);
+        return toFloat(L + R - root);
+    }
+    double A = alphaValue;
+    double v;
+    if (word == kWordUnion)
+        v = (L + R + std::sqrt(std::fabs(L * L + R * R - 2.0 * A * L * R))) / (1.0 + A);
+    else if (word == kWordDifference)
+        v = (L - R - std::sqrt(std::fabs(L * L + R * R + 2.0 * A * L * R))) / (1.0 + A);
+    else
+        v = (L + R - std::sqrt(std::fabs(L * L + R * R - 2.0 * A * L * R))) / (1.0 + A);
+    return toFloat(v);
+}
+
+// max and min of two reals; p is the first argument, q the second.
+inline float maxOf(float p, float q) { return p >= q ? p : q; }
+inline float minOf(float p, float q) { return p <= q ? p : q; }
+
+// l^r; n is nearest(|r|), or negative when that is too large to multiply out.
+inline int power(float l, float r, double n, float eps, float& out) {
+    if (std::fabs(l) < eps) {
+        if (r > eps) return out = 0.0f, kNoFailure;
+        return kMsgZeroPower;
+    }
+    if (r - static_cast<float>(floorOf(r)) < eps) {
+        out = wholePower(l, r, n >= 0.0 ? n : nearest(std::fabs(r)));
+        return kNoFailure;
+    }
+    if (l < 0.0f) return kMsgNegativePowerBase;
+    out = toFloat(std::exp2(static_cast<double>(r) * std::log2(static_cast<double>(l))));
+    return kNoFailure;
+}
+
+// Two operands, left and right as written.
+inline int binary(int word, float l, float r, float eps, float& out) {
+    switch (word) {
+    case kWordAnd: out = std::fabs(l) >= eps && std::fabs(r) >= eps ? 1.0f : 0.0f; break;
+    case kWordOr: out = std::fabs(l) >= eps || std::fabs(r) >= eps ? 1.0f : 0.0f; break;
+    case kWordLess: out = l < r ? 1.0f : 0.0f; break;
+    case kWordGreater: out = l > r ? 1.0f : 0.0f; break;
+    case kWordLessEqual: out = l <= r ? 1.0f : 0.0f; break;
+    case kWordGreaterEqual: out = l >= r ? 1.0f : 0.0f; break;
+    case kWordEqual: out = std::fabs(l - r) < eps ? 1.0f : 0.0f; break;
+    case kWordNotEqual: out = std::fabs(l - r) >= eps ? 1.0f : 0.0f; break;
+    case kWordAdd: out = l + r; break;
+    case kWordSub: out = l - r; break;
+    case kWordMul: out = l * r; break;
+    case kWordDiv:
+        if (std::fabs(r) < eps) return kMsgDivisionByZero;
+        out = l / r;
+        break;
+    case kWordPow: {
+        double n = nearest(std::fabs(r));
+        return power(l, r, n <= kMaxStepwiseExponent ? n : -1.0, eps, out);
+    }
+    default: return kMsgBadCode;
+    }
+    return kNoFailure;
+}
+
+// The value of a unary operator word.
+inline float unary(int word, float v, float eps) {
+    if (word == kWordNot) return std::fabs(v) < eps ? 1.0f : 0.0f;
+    return word == kWordPlus ? v : -v;
+}
+
+// Mathematical built-in rows 0..18; args[0] is the last argument.
+inline int math(int row, const float* args, float eps, float& out) {
+    double p = args[row >= 15 ? 1 : 0];
+    double q = args[0];
+    switch (row) {
+    case 0:
+        if (p < 0.0) return kMsgNegativeSqrt;
+        out = toFloat(std::sqrt(p));
+        break;
+    case 1: out = toFloat(std::exp(p)); break;
+    case 2:
+    case 3:
+        if (p <= 0.0) return kMsgNegativeLog;
+        out = toFloat(row == 2 ? std::log(p) : std::log10(p));
+        break;
+    case 4: out = toFloat(std::sin(p)); break;
+    case 5: out = toFloat(std::cos(p)); break;
+    case 6:
+        if (std::fabs(std::cos(p)) < eps) return kMsgTanArgument;
+        out = toFloat(std::tan(p));
+        break;
+    case 7:
+    case 8:
+        if (std::fabs(p) > 1.0) return kMsgArgumentRange;
+        out = toFloat(row == 7 ? std::asin(p) : std::acos(p));
+        break;
+    case 9: out = toFloat(std::atan(p)); break;
+    case 10: out = toFloat(std::fabs(p)); break;
+    case 11: out = toFloat(std::sinh(p)); break;
+    case 12: out = toFloat(std::cosh(p)); break;
+    case 13: out = toFloat(std::tanh(p)); break;
+    case 14: out = p < 0.0 ? -1.0f : 1.0f; break;
+    case 15: {
+        double P = floorOf(p + 0.5), Q = floorOf(q + 0.5);
+        if (Q == 0.0 || std::isnan(Q)) return kMsgDivisionByZero;
+        out = toFloat(std::trunc(P / Q));
+        break;
+    }
+    case 16: out = maxOf(args[1], args[0]); break;
+    case 17: out = minOf(args[1], args[0]); break;
+    case 18: out = toFloat(std::atan2(p, q)); break;
+    default: return kMsgBadCode;
+    }
+    return kNoFailure;
+}
+
+// x^2 with its rule: 0 below EPS (the exponent 2 exceeds every EPS), else 1 * l * l.
+inline float square(float l, float eps) { return std::fabs(l) < eps ? 0.0f : l * l; }
+
+} // namespace lv::lang::rules
