@@ -16,6 +16,7 @@
 #include "export/mesh_files.h"
 #include "export/polygonize_mesh.h"
 #include "model/eval_bound.h"
+#include "model/grid_sampler.h"
 #include "render/scene.h"
 
 namespace lv::cli {
@@ -35,6 +36,7 @@ const std::vector<FlagSpec> kMeshFlags = {
     {"--alpha", true, "A: parameter of the set operations, -1 <= A <= 1"},
     {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
     {"--no-prune", false, "sample every grid point (the same polygons, more evaluations)"},
+    kThreadsFlag,
 };
 
 // Applies --box, --grid, --a and --xc to the one object of a FILE.lv OBJECT model.
@@ -152,9 +154,13 @@ ModelMesh polygonizeModel(model::Model& m, bool raw, bool prune) {
         };
         poly::BoundFn bounds;
         if (prune) bounds = bound;
+        model::GridSampler sampler(slot);
+        auto block = [&sampler](const poly::SampleBlock& b) {
+            sampler.sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values);
+        };
         bool empty = false;
         if (raw) {
-            exporter::Mesh mesh = exporter::polygonizeToMesh(grid, sample, progress, bounds);
+            exporter::Mesh mesh = exporter::polygonizeToMesh(grid, sample, progress, bounds, block);
             empty = mesh.polygons.empty();
             for (exporter::MeshPolygon& p : mesh.polygons) {
                 transformPoints(o.transform, p.v, static_cast<std::size_t>(p.count));
@@ -164,7 +170,8 @@ ModelMesh polygonizeModel(model::Model& m, bool raw, bool prune) {
             exporter::MeshPart part;
             part.name = o.name;
             part.color = {o.polyColour.red, o.polyColour.green, o.polyColour.blue};
-            part.mesh = exporter::polygonizeToIndexedMesh(grid, sample, progress, nullptr, bounds);
+            part.mesh = exporter::polygonizeToIndexedMesh(grid, sample, progress, nullptr, bounds,
+                                                      block);
             empty = part.mesh.faces.empty();
             transformPoints(o.transform, part.mesh.vertices.data(), part.mesh.vertices.size());
             out.parts.push_back(std::move(part));
@@ -213,6 +220,7 @@ int runMesh(int argc, char** argv) {
         inputs.push_back(contents.model.object(i).sourcePath);
     if ((status = checkOutputPath(kCommand, "-o", out, {}, inputs)) != kExitOk) return status;
     if (!applyEpsAlpha(args->get("--eps"), args->get("--alpha"))) return kExitUsage;
+    if (!applyThreads(kCommand, *args)) return kExitUsage;
     if (!modelFile && (status = applyObjectFlags(*args, contents.model.object(0))) != kExitOk)
         return status;
     model::Model& m = contents.model;

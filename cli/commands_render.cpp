@@ -13,6 +13,7 @@
 #include "cli/object_flags.h"
 #include "cli/outputs.h"
 #include "cli/signals.h"
+#include "cli/program.h"
 #include "export/image_files.h"
 #include "render/avi_file.h"
 #include "render/film_convert.h"
@@ -37,6 +38,7 @@ const std::vector<FlagSpec> kRenderFlags = {
     {"--a", true, "V,...: the object's a values (default 0)"},
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
     {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
+    kThreadsFlag,
 };
 
 const std::vector<FlagSpec> kAnimateFlags = {
@@ -54,6 +56,7 @@ const std::vector<FlagSpec> kAnimateFlags = {
     {"--gif", true, "FILM.gif: also write the film as an animated GIF (needs ffmpeg)"},
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
     {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
+    kThreadsFlag,
 };
 
 // Refusals of the render commands, as the application words them.
@@ -343,6 +346,7 @@ int runRender(int argc, char** argv) {
                    kRenderFlags);
         return kExitOk;
     }
+    if (!applyThreads("render", *args)) return kExitUsage;
     if (!args->has("-o")) return commandUsageError("render", "-o OUT.bmp|OUT.png is required");
     const std::string out = args->get("-o");
     if (int s = checkOutputPath("render", "-o", out, kPictureExtensions, args->positionals);
@@ -382,6 +386,7 @@ int runAnimate(int argc, char** argv) {
                    kAnimateFlags);
         return kExitOk;
     }
+    if (!applyThreads("animate", *args)) return kExitUsage;
     if (!args->has("-o")) return commandUsageError("animate", "-o FILM.avi is required");
     FilmOutputs outputs;
     outputs.film = args->get("-o");

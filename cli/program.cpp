@@ -6,6 +6,7 @@
 #include "cli/args.h"
 #include "cli/diagnostics.h"
 #include "lang/settings.h"
+#include "model/grid_sampler.h"
 #include "lang/source_text.h"
 
 namespace lv::cli {
@@ -75,6 +76,20 @@ bool applyEpsAlpha(const std::string& epsText, const std::string& alphaText) {
                      lang::kAlphaRangeMessage);
         return false;
     }
+    return true;
+}
+
+bool applyThreads(const char* command, const ParsedArgs& args) {
+    if (!args.has("--threads")) return true;
+    std::vector<int> n;
+    std::string error;
+    if (!parseIntList(args.get("--threads"), n, error) || n.size() != 1 || n[0] < 1 ||
+        n[0] > kMaxThreads) {
+        std::fprintf(stderr, "lumovar %s: --threads needs a whole number from 1 to %d\n",
+                     command, kMaxThreads);
+        return false;
+    }
+    model::setSamplingThreads(n[0]);
     return true;
 }
 

@@ -3,6 +3,7 @@
 // form FILE:LINE:COLUMN: error: MESSAGE.
 #include <string>
 
+#include "cli/args.h"
 #include "lang/compiler.h"
 
 namespace lv::cli {
@@ -29,5 +30,13 @@ std::string runtimeErrorText(const LoadedProgram& program, const lang::RuntimeEr
 
 // Applies --eps and --alpha through the setters; prints the refusal and returns false.
 bool applyEpsAlpha(const std::string& epsText, const std::string& alphaText);
+
+// --threads N of the commands that polygonize: how many threads sample F.
+inline constexpr FlagSpec kThreadsFlag = {
+    "--threads", true, "N: threads that sample F, 1..256 (default: the machine's cores)"};
+// Applies args' --threads (when given) to the samplers; prints the refusal of a value that is
+// not a whole number from 1 to kMaxThreads and returns false.
+bool applyThreads(const char* command, const ParsedArgs& args);
+constexpr int kMaxThreads = 256;
 
 } // namespace lv::cli

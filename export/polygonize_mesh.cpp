@@ -6,7 +6,8 @@ namespace lv::exporter {
 
 namespace {
 
-poly::PolygonizeRequest requestFor(const MeshGrid& grid, poly::SampleFn sample) {
+poly::PolygonizeRequest requestFor(const MeshGrid& grid, poly::SampleFn sample,
+                                   poly::SampleBlockFn block) {
     poly::PolygonizeRequest request;
     request.xmin = grid.xmin;
     request.xmax = grid.xmax;
@@ -18,20 +19,21 @@ poly::PolygonizeRequest requestFor(const MeshGrid& grid, poly::SampleFn sample) 
     request.ny = grid.ny;
     request.nz = grid.nz;
     request.sample = sample;
+    request.sample_block = block;
     return request;
 }
 
 } // namespace
 
 Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample, const MeshProgress& progress,
-                      poly::BoundFn bound) {
+                      poly::BoundFn bound, poly::SampleBlockFn block) {
     Mesh mesh;
     auto report = [&](void*, int slice) {
         if (progress) {
             progress(slice, grid.nz);
         }
     };
-    poly::PolygonizeRequest request = requestFor(grid, sample);
+    poly::PolygonizeRequest request = requestFor(grid, sample, block);
     request.emit_polygon = mesh;
     request.slice_done = report;
     poly::polygonizePruned(request, bound);
@@ -40,14 +42,14 @@ Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample, const MeshPro
 
 IndexedMesh polygonizeToIndexedMesh(const MeshGrid& grid, poly::SampleFn sample,
                                     const MeshProgress& progress, GridWeldStats* stats,
-                                    poly::BoundFn bound) {
+                                    poly::BoundFn bound, poly::SampleBlockFn block) {
     GridWelder welder(grid);
     auto report = [&](void*, int slice) {
         if (progress) {
             progress(slice, grid.nz);
         }
     };
-    poly::PolygonizeRequest request = requestFor(grid, sample);
+    poly::PolygonizeRequest request = requestFor(grid, sample, block);
     request.emit_polygon = welder;
     request.slice_done = report;
     poly::polygonizePruned(request, bound);

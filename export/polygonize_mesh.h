@@ -14,32 +14,36 @@ using MeshProgress = std::function<void(int slice, int slices)>;
 
 // The polygons of the zero level of sample (F >= 0 inside) in emission order. Nothing for an
 // unusable grid (a count below 1, min > max). With a bound, blocks of cells it proves to lie
-// on one side are not sampled; the polygons are the same (polygonizePruned).
+// on one side are not sampled; the polygons are the same (polygonizePruned). When block is set
+// it samples whole planes instead of sample where no bound prunes (the same values).
 Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample,
-                      const MeshProgress& progress = {}, poly::BoundFn bound = {});
+                      const MeshProgress& progress = {}, poly::BoundFn bound = {},
+                      poly::SampleBlockFn block = {});
 
 // The same surface welded as it is emitted (GridWelder), closed where the surface is closed
 // inside the box, oriented outward by sample (orientOutward) and with every quadrilateral's
 // split chosen (chooseDiagonals). stats, when given, receives the welder's figures.
 IndexedMesh polygonizeToIndexedMesh(const MeshGrid& grid, poly::SampleFn sample,
                                     const MeshProgress& progress = {},
-                                    GridWeldStats* stats = nullptr, poly::BoundFn bound = {});
+                                    GridWeldStats* stats = nullptr, poly::BoundFn bound = {},
+                                    poly::SampleBlockFn block = {});
 
 // Accept any callable float(float, float, float), temporaries included (it lives for the call).
 template <class F>
 requires(!std::is_same_v<std::remove_cvref_t<F>, poly::SampleFn>) Mesh
     polygonizeToMesh(const MeshGrid& grid, F&& sample, const MeshProgress& progress = {},
-                     poly::BoundFn bound = {}) {
+                     poly::BoundFn bound = {}, poly::SampleBlockFn block = {}) {
     auto& named = sample;
-    return polygonizeToMesh(grid, poly::SampleFn(named), progress, bound);
+    return polygonizeToMesh(grid, poly::SampleFn(named), progress, bound, block);
 }
 
 template <class F>
 requires(!std::is_same_v<std::remove_cvref_t<F>, poly::SampleFn>) IndexedMesh
     polygonizeToIndexedMesh(const MeshGrid& grid, F&& sample, const MeshProgress& progress = {},
-                            GridWeldStats* stats = nullptr, poly::BoundFn bound = {}) {
+                            GridWeldStats* stats = nullptr, poly::BoundFn bound = {},
+                            poly::SampleBlockFn block = {}) {
     auto& named = sample;
-    return polygonizeToIndexedMesh(grid, poly::SampleFn(named), progress, stats, bound);
+    return polygonizeToIndexedMesh(grid, poly::SampleFn(named), progress, stats, bound, block);
 }
 
 } // namespace lv::exporter

@@ -63,6 +63,7 @@ EvalSlot makeSlot(ModelObject& o) {
     fillFrom(o.aBindings, c.aSize, c.xSize, slot.workspace);
     // An axis index outside x (a malformed object) is not written at evaluation.
     auto usable = [&](int index) { return index >= 0 && index < c.xSize ? index : -1; };
+    slot.inputs.assign(slot.workspace.begin(), slot.workspace.begin() + c.xSize + c.aSize);
     slot.xIndex = usable(o.xBindings.xIndex);
     slot.yIndex = usable(o.xBindings.yIndex);
     slot.zIndex = usable(o.xBindings.zIndex);
@@ -156,6 +157,7 @@ float failedEvaluationValue() { return prim::OUTSIDE_VALUE; }
 
 float evaluateAt(EvalSlot& slot, float x, float y, float z) {
     if (!slot.object || slot.workspace.empty()) return failedEvaluationValue();
+    std::copy(slot.inputs.begin(), slot.inputs.end(), slot.workspace.begin());
     if (slot.xIndex >= 0) slot.workspace[static_cast<std::size_t>(slot.xIndex)] = x;
     if (slot.yIndex >= 0) slot.workspace[static_cast<std::size_t>(slot.yIndex)] = y;
     if (slot.zIndex >= 0) slot.workspace[static_cast<std::size_t>(slot.zIndex)] = z;

@@ -140,6 +140,7 @@ bool setValue(ParameterList& list, int component, float value);
 struct EvalSlot {
     std::vector<float> workspace; // x at 0.., a at xSize.., then locals and nested frames
     std::vector<int> flags;       // parallel to workspace
+    std::vector<float> inputs;    // the x and a values of the frame, before any evaluation
     lang::CompiledObjectPtr object;
     int xIndex = -1, yIndex = -1, zIndex = -1;
     long long failures = 0;       // evaluations that ended in a run-time error
@@ -150,7 +151,9 @@ struct EvalSlot {
 float failedEvaluationValue();
 
 // F of slot's object at the space point (x, y, z); F >= 0 is inside. The transform is not
-// applied. A run-time error returns failedEvaluationValue() and is counted in the slot.
+// applied. Every evaluation starts from the frame's x and a values (a transform that changed
+// them in an earlier evaluation is forgotten). A run-time error returns
+// failedEvaluationValue() and is counted in the slot.
 // Writes into the slot: evaluations of one slot must not overlap (copy the slot per thread).
 float evaluateAt(EvalSlot& slot, float x, float y, float z);
 

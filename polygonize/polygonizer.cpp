@@ -240,7 +240,7 @@ void visitCell(Cell& cell, const EmitPolygonFn& emit) {
 }
 
 bool validRequest(const PolygonizeRequest& r) {
-    if (r.nx < 1 || r.ny < 1 || r.nz < 1 || !r.sample) {
+    if (r.nx < 1 || r.ny < 1 || r.nz < 1 || (!r.sample && !r.sample_block)) {
         return false;
     }
     const double bounds[6] = {r.xmin, r.xmax, r.ymin, r.ymax, r.zmin, r.zmax};
@@ -274,6 +274,41 @@ void sampleSlice(const PolygonizeRequest& r, bool first, double z, double dx, do
     }
 }
 
+// The same slice through the block sampler: the grid positions are the ones sampleSlice
+// computes, gathered once per axis.
+struct BlockSlicer {
+    std::unique_ptr<float[]> xs, ys, values;
+
+    bool allocate(std::size_t cols, std::size_t rows) {
+        xs.reset(new (std::nothrow) float[cols]);
+        ys.reset(new (std::nothrow) float[rows]);
+        values.reset(new (std::nothrow) float[cols * rows * 2]);
+        return xs && ys && values;
+    }
+
+    void sample(const PolygonizeRequest& r, bool first, double z, double dx, double dy,
+                double dz, double* lower, double* upper) {
+        const int cols = r.nx + 1, rows = r.ny + 1;
+        double x = r.xmin;
+        for (int col = 0; col < cols; ++col, x += dx) xs[col] = static_cast<float>(x);
+        double y = r.ymin;
+        for (int row = 0; row < rows; ++row, y += dy) ys[row] = static_cast<float>(y);
+        const float zs[2] = {static_cast<float>(z), static_cast<float>(z + dz)};
+        const int planes = first ? 2 : 1;
+        r.sample_block({xs.get(), cols, ys.get(), rows, first ? zs : zs + 1, planes,
+                        values.get()});
+        const std::size_t n = static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (first) {
+                lower[i] = adjust(static_cast<double>(values[2 * i]));
+                upper[i] = adjust(static_cast<double>(values[2 * i + 1]));
+            } else {
+                upper[i] = adjust(static_cast<double>(values[i]));
+            }
+        }
+    }
+};
+
 } // namespace
 
 void polygonize(const PolygonizeRequest& r) {
@@ -298,6 +333,10 @@ void polygonize(const PolygonizeRequest& r) {
     }
     double* lower = lowerPlane.get();
     double* upper = upperPlane.get();
+    BlockSlicer slicer;
+    if (r.sample_block && !slicer.allocate(cols, rows)) {
+        return;
+    }
 
     Cell cell;
     double z = r.zmin;
@@ -305,7 +344,11 @@ void polygonize(const PolygonizeRequest& r) {
         if (i > 1) {
             std::swap(lower, upper); // the previous upper plane becomes the lower one
         }
-        sampleSlice(r, i == 1, z, dx, dy, dz, lower, upper);
+        if (r.sample_block) {
+            slicer.sample(r, i == 1, z, dx, dy, dz, lower, upper);
+        } else {
+            sampleSlice(r, i == 1, z, dx, dy, dz, lower, upper);
+        }
         cell.pz[0] = z;
         cell.pz[1] = z + dz;
         double y = r.ymin;

@@ -7,6 +7,21 @@ namespace lv::poly {
 
 // F at a point (positions are computed in double and narrowed to float for the call).
 using SampleFn = FunctionRef<float(float x, float y, float z)>;
+
+// A block of grid points: every combination of xs[0..cols), ys[0..rows) and zs[0..planes).
+// F at (xs[c], ys[r], zs[p]) goes to values[(r * cols + c) * planes + p]: that index is the
+// order in which one-point sampling visits them (rows, then columns, then planes).
+struct SampleBlock {
+    const float* xs;
+    int cols;
+    const float* ys;
+    int rows;
+    const float* zs;
+    int planes;
+    float* values;
+};
+// Samples a whole block; must give what SampleFn would give point by point.
+using SampleBlockFn = FunctionRef<void(const SampleBlock& block)>;
 // One polygon of count (3 or 4) vertices; the arrays are valid only during the call. The winding
 // is the tracing order, not consistent with respect to the inside of the solid.
 using EmitPolygonFn = FunctionRef<void(const double* xs, const double* ys, const double* zs,
@@ -23,6 +38,7 @@ struct PolygonizeRequest {
     double zmin = 0.0, zmax = 0.0;
     int nx = 0, ny = 0, nz = 0; // cells per axis; an axis with n cells has n + 1 positions
     SampleFn sample;
+    SampleBlockFn sample_block;     // may be empty; when set, used instead of sample
     EmitPolygonFn emit_polygon;     // may be empty: polygons are then dropped
     SliceDoneFn slice_done;         // may be empty
     StopRequestedFn stop_requested; // may be empty: the run then always goes to the end
@@ -34,6 +50,8 @@ struct PolygonizeRequest {
 // traced, and slice_done follows every slice. The same request gives the same calls with the
 // same values, bit for bit. Does nothing (no callback) when a count is below 1, a box has
 // min > max or a non-finite bound, sample is empty, or the sample planes cannot be allocated.
+// With sample_block, each slice is one block (the first slice's two planes together), so the
+// values and polygons are those of the point-by-point run.
 void polygonize(const PolygonizeRequest& request);
 
 } // namespace lv::poly

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "model/eval_bound.h"
+#include "model/grid_sampler.h"
 #include "polygonize/pruned_polygonizer.h"
 
 namespace lv::render {
@@ -219,6 +220,10 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
                 if (!model::boundAt(slot, lo, hi, range)) return poly::ValueBound{};
                 return poly::ValueBound{range.lo, range.hi, true};
             };
+            model::GridSampler sampler(slot);
+            auto block = [&sampler](const poly::SampleBlock& b) {
+                sampler.sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values);
+            };
             auto emit = [&mesh](const double* xs, const double* ys, const double* zs, int n) {
                 mesh.addPolygon(xs, ys, zs, n);
             };
@@ -233,6 +238,7 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
             request.zmin = box.zmin, request.zmax = box.zmax;
             request.nx = object.grid[0], request.ny = object.grid[1], request.nz = object.grid[2];
             request.sample = sample;
+            request.sample_block = block;
             request.emit_polygon = emit;
             request.slice_done = slice;
             request.stop_requested = stop;

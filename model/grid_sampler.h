@@ -1,0 +1,62 @@
+#pragma once
+// Samples an object's F over blocks of grid points: points are evaluated in batches, and a block
+// is split over worker threads. Values, failure counts and the first error are those of
+// evaluateAt called point by point in the block's order, for any number of threads.
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "lang/batch_interpreter.h"
+#include "model/model.h"
+
+namespace lv::model {
+
+// Threads the samplers use when not told otherwise: the machine's cores at start-up.
+int samplingThreads();
+// Sets that number; values below 1 are taken as 1.
+void setSamplingThreads(int threads);
+
+// A fixed set of worker threads that run the indexes of one job at a time; the calling thread
+// works too, so one thread means no worker at all.
+class WorkerPool {
+public:
+    explicit WorkerPool(int threads);
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    int threads() const { return threads_; }
+    // Runs task(index, thread) for every index in [0, count) and returns when all have run;
+    // thread (0..threads()-1) names the thread running it, 0 being the caller. The first
+    // exception a task throws is rethrown here once every task has ended.
+    void run(int count, const std::function<void(int index, int thread)>& task);
+
+private:
+    struct Shared;
+    int threads_;
+    std::unique_ptr<Shared> shared_;
+};
+
+class GridSampler {
+public:
+    // Samples slot's object (the slot must outlive the sampler) on threads threads.
+    GridSampler(EvalSlot& slot, int threads = samplingThreads());
+    ~GridSampler();
+
+    // F at every combination of xs[0..cols), ys[0..rows), zs[0..planes) into
+    // values[(r * cols + c) * planes + p]; failed points get failedEvaluationValue() and are
+    // counted in the slot as evaluateAt counts them.
+    void sample(const float* xs, int cols, const float* ys, int rows, const float* zs,
+                int planes, float* values);
+
+private:
+    struct Part;
+    void samplePart(Part& part, int thread, const float* xs, int cols, const float* ys,
+                    const float* zs, int planes, float* values);
+
+    EvalSlot& slot_;
+    WorkerPool pool_;
+    std::vector<std::unique_ptr<lang::BatchWorkspace>> workspaces_; // one per thread, made lazily
+};
+
+} // namespace lv::model
