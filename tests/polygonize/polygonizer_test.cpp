@@ -498,3 +498,43 @@ TEST(Polygonizer, FunctionRefRefusesDanglingTemporaries) {
 }
 
 } // namespace
+
+namespace {
+
+// The block sampler replaces point sampling without changing a polygon: same positions, same
+// order of visits (recorded), same polygons bit for bit.
+TEST(Polygonizer, BlockSamplingGivesThePointByPointRun) {
+    auto f = [](float x, float y, float z) {
+        return 2.0f - x * x - 0.7f * y * y - 1.3f * z * z + 0.1f * std::sin(5.0f * x * y);
+    };
+    std::vector<std::array<float, 3>> pointVisits, blockVisits;
+    auto point = [&](float x, float y, float z) {
+        pointVisits.push_back({x, y, z});
+        return f(x, y, z);
+    };
+    auto block = [&](const lv::poly::SampleBlock& b) {
+        for (int r = 0, i = 0; r < b.rows; ++r)
+            for (int c = 0; c < b.cols; ++c)
+                for (int p = 0; p < b.planes; ++p, ++i) {
+                    blockVisits.push_back({b.xs[c], b.ys[r], b.zs[p]});
+                    b.values[i] = f(b.xs[c], b.ys[r], b.zs[p]);
+                }
+    };
+    Recorder byPoint, byBlock;
+    PolygonizeRequest r;
+    r.xmin = -2.1, r.xmax = 1.9, r.ymin = -2.3, r.ymax = 2.0, r.zmin = -1.7, r.zmax = 1.6;
+    r.nx = 13, r.ny = 11, r.nz = 9;
+    r.sample = point;
+    r.emit_polygon = byPoint;
+    polygonize(r);
+    r.sample_block = block;
+    r.emit_polygon = byBlock;
+    polygonize(r);
+    ASSERT_GT(byPoint.polygons.size(), 50u);
+    ASSERT_EQ(byPoint.polygons.size(), byBlock.polygons.size());
+    EXPECT_EQ(0, std::memcmp(byPoint.polygons.data(), byBlock.polygons.data(),
+                             byPoint.polygons.size() * sizeof(Polygon)));
+    EXPECT_TRUE(pointVisits == blockVisits);
+}
+
+} // namespace
