@@ -16,7 +16,7 @@ namespace {
 
 using testing::FakeSources;
 
-// Fails on x = 0; rotates x in place (a transform), so a leaked change would show; the axes sit
+// Fails where x[1] = 0; rotates x in place (a transform), so a leaked change would show; the axes sit
 // on x[2], x[4], x[1] and x[3] is a constant.
 const char* kText =
     "spun(x[4], a[1]) {\n"
@@ -24,7 +24,7 @@ const char* kText =
     "  s = 0; i = 0;\n"
     "  while i < x[4] + 2 and i < 4 loop s = s + x[i + 1] * 0.25; i = i + 1; endloop;\n"
     "  if x[1] > 0.5 then s = s + sqrt(x[2]); endif;\n"
-    "  spun = a[1] - x[1]^2 - x[2]^2 - x[3]^2 + s + 0.001 / x[2];\n"
+    "  spun = a[1] - x[1]^2 - x[2]^2 - x[3]^2 + s + 0.001 / x[1];\n"
     "}\n";
 
 struct Fixture {
