@@ -1,14 +1,18 @@
-// Interpreter speed: executeObject on representative programs, each beside the same function
-// written as native C++ (single precision after every operation, as the language computes).
+// Interpreter speed: executeObject (one point) and executeBatch (a block of points) on
+// representative programs, each beside the same function written as native C++ (single
+// precision after every operation, as the language computes). Times are per point.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "bench/bench_support.h"
 #include "lang/compiler.h"
+#include "lang/batch_interpreter.h"
 #include "lang/interpreter.h"
 
 namespace {
@@ -67,8 +71,80 @@ float nativeLoops(const float* x) {
     return s + nativeWeight(x, 2.0f);
 }
 
+// The large program: the union (max) of kShapes discs and rectangles over x[1], x[2], eight
+// clauses of + - * min max sqrt each.
+constexpr int kShapes = 700;
+
+// Every constant is a short decimal written into the text and read back with strtof, so that
+// the native function holds exactly the numbers the compiler reads.
+struct Shape {
+    std::string text[4]; // disc: centre, centre, radius; rectangle: x0, x1, y0, y1
+    float value[4];
+};
+
+std::string hundredths(int n) {
+    char s[32];
+    std::snprintf(s, sizeof s, "%s%d.%02d", n < 0 ? "-" : "", std::abs(n) / 100, std::abs(n) % 100);
+    return s;
+}
+
+Shape shapeAt(int i) {
+    auto at = [i](int k) { return (i * 37 + k * 11) % 101 * 5 - 250; };
+    const int size = 10 + 5 * (i % 7);
+    const int n[4] = {at(1), i % 2 == 0 ? at(2) : at(1) + 4 * size, i % 2 == 0 ? size : at(2),
+                      at(2) + 4 * size};
+    Shape s;
+    for (int k = 0; k < 4; ++k) {
+        s.text[k] = hundredths(n[k]);
+        s.value[k] = std::strtof(s.text[k].c_str(), nullptr);
+    }
+    return s;
+}
+
+std::string largeProgram() {
+    std::string text = "large(x[3], a[0]) {\n  f = -1000;\n";
+    for (int i = 0; i < kShapes; ++i) {
+        Shape s = shapeAt(i);
+        const std::string* t = s.text;
+        if (i % 2 == 0)
+            text += "  f = max(f, " + t[2] + " - sqrt((x[1] - (" + t[0] + ")) * (x[1] - (" + t[0] +
+                    ")) + (x[2] - (" + t[1] + ")) * (x[2] - (" + t[1] + "))));\n";
+        else
+            text += "  f = max(f, min(min(x[1] - (" + t[0] + "), (" + t[1] + ") - x[1]), min(x[2] - (" +
+                    t[2] + "), (" + t[3] + ") - x[2])));\n";
+    }
+    return text + "  large = f;\n}\n";
+}
+
+float nativeLarge(const float* x) {
+    static const std::vector<Shape> shapes = [] {
+        std::vector<Shape> v;
+        for (int i = 0; i < kShapes; ++i) v.push_back(shapeAt(i));
+        return v;
+    }();
+    auto mx = [](float p, float q) { return p >= q ? p : q; };
+    auto mn = [](float p, float q) { return p <= q ? p : q; };
+    float f = -1000.0f;
+    for (int i = 0; i < kShapes; ++i) {
+        const Shape& s = shapes[static_cast<std::size_t>(i)];
+        const float* v = s.value;
+        if (i % 2 == 0) {
+            float dx = x[0] - v[0], dy = x[1] - v[1];
+            f = mx(f, v[2] - static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy))));
+        } else {
+            f = mx(f, mn(mn(x[0] - v[0], v[1] - x[0]), mn(x[1] - v[2], v[3] - x[1])));
+        }
+    }
+    return f;
+}
+
 const ObjectList& program() {
-    static const ObjectList objects = lv::bench::compileOrAbort(kProgram);
+    static const ObjectList objects = [] {
+        ObjectList all = lv::bench::compileOrAbort(kProgram);
+        ObjectList large = lv::bench::compileOrAbort(largeProgram().c_str());
+        all.insert(all.end(), large.begin(), large.end());
+        return all;
+    }();
     return objects;
 }
 
@@ -96,6 +172,27 @@ void interpreted(benchmark::State& state, const char* name) {
     }
 }
 
+// A block of points per iteration; the reporter divides by the block's size.
+void batched(benchmark::State& state, const char* name) {
+    const CompiledObject& o = *findObject(program(), name);
+    BatchWorkspace ws(o);
+    const int n = ws.points();
+    Points p;
+    float results[kMaxBatchPoints];
+    std::uint8_t ok[kMaxBatchPoints];
+    RuntimeError errors[kMaxBatchPoints];
+    for (auto _ : state) {
+        for (int k = 0; k < n; ++k) {
+            float x[3];
+            p.next(x);
+            for (int i = 0; i < 3; ++i) ws.input(i)[k] = x[i];
+        }
+        executeBatch(ws, n, results, ok, errors);
+        benchmark::DoNotOptimize(results);
+    }
+    state.counters["points"] = n;
+}
+
 void native(benchmark::State& state, float (*f)(const float*)) {
     float x[3];
     Points p;
@@ -108,26 +205,43 @@ void native(benchmark::State& state, float (*f)(const float*)) {
 }
 
 BENCHMARK_CAPTURE(interpreted, ball, "ball");
+BENCHMARK_CAPTURE(batched, ball, "ball");
 BENCHMARK_CAPTURE(native, ball, nativeBall);
 BENCHMARK_CAPTURE(interpreted, csg, "csg");
+BENCHMARK_CAPTURE(batched, csg, "csg");
 BENCHMARK_CAPTURE(native, csg, nativeCsg);
 BENCHMARK_CAPTURE(interpreted, loops, "loops");
+BENCHMARK_CAPTURE(batched, loops, "loops");
 BENCHMARK_CAPTURE(native, loops, nativeLoops);
+BENCHMARK_CAPTURE(interpreted, large, "large");
+BENCHMARK_CAPTURE(batched, large, "large");
+BENCHMARK_CAPTURE(native, large, nativeLarge);
 
 // Prints each interpreter/native pair's ratio after the usual table.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+        for (const Run& r : runs) {
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
+            double t = r.GetAdjustedCPUTime(); // the machine may be shared: CPU time
+            auto points = r.counters.find("points");
+            if (points != r.counters.end()) t /= points->second.value;
+            times_[r.run_name.function_name] = t;
+        }
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\n%-8s %14s %14s %8s\n", "program", "interpreter ns", "native ns", "ratio");
-        for (const char* p : {"ball", "csg", "loops"}) {
+        std::printf("\nCPU time per point (median of repetitions when repeated)\n%-8s %12s %12s %12s"
+                    " %9s %9s\n",
+                    "program", "one ns", "batch ns", "native ns", "one/nat", "batch/nat");
+        for (const char* p : {"ball", "csg", "loops", "large"}) {
             double i = times_["interpreted/" + std::string(p)];
+            double b = times_["batched/" + std::string(p)];
             double n = times_["native/" + std::string(p)];
-            if (i > 0 && n > 0) std::printf("%-8s %14.1f %14.1f %7.1fx\n", p, i, n, i / n);
+            if (i > 0 && b > 0 && n > 0)
+                std::printf("%-8s %12.2f %12.2f %12.2f %8.2fx %8.2fx\n", p, i, b, n, i / n,
+                            b / n);
         }
     }
 
@@ -141,7 +255,7 @@ int main(int argc, char** argv) {
     // Both sides must compute the same values, or the comparison means nothing.
     using Native = float (*)(const float*);
     const std::pair<const char*, Native> pairs[] = {
-        {"ball", nativeBall}, {"csg", nativeCsg}, {"loops", nativeLoops}};
+        {"ball", nativeBall}, {"csg", nativeCsg}, {"loops", nativeLoops}, {"large", nativeLarge}};
     for (auto [name, f] : pairs) {
         const CompiledObject& o = *findObject(program(), name);
         Workspace ws(o);
