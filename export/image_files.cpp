@@ -31,15 +31,13 @@ std::vector<std::uint8_t> encodePng(const PackedDib& image, std::string& error) 
     png.width = static_cast<png_uint_32>(image.width());
     png.height = static_cast<png_uint_32>(image.height());
     png.format = PNG_FORMAT_RGB;
-    png_alloc_size_t size = 0;
-    std::vector<std::uint8_t> out;
-    if (png_image_write_to_memory(&png, nullptr, &size, 0, rgb.data(), 0, nullptr) && size > 0) {
+    // One compression into a buffer of the largest size the encoding can take.
+    std::vector<std::uint8_t> out(PNG_IMAGE_PNG_SIZE_MAX(png));
+    png_alloc_size_t size = out.size();
+    if (png_image_write_to_memory(&png, out.data(), &size, 0, rgb.data(), 0, nullptr) && size > 0)
         out.resize(size);
-        if (!png_image_write_to_memory(&png, out.data(), &size, 0, rgb.data(), 0, nullptr)) {
-            out.clear();
-        }
-        out.resize(out.empty() ? 0 : size);
-    }
+    else
+        out.clear();
     if (out.empty()) {
         error = std::string("cannot encode PNG: ") + png.message;
     }

@@ -1,6 +1,8 @@
 #include "lang/batch_interpreter.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -99,6 +101,10 @@ public:
     // returns them; the others have their error filled.
     Mask run(Mask lanes, float* out, float* stackBase);
 
+    // An operator or a mathematical row over the running points, reached through tables.
+    template <int Word> bool binaryWord(const DecodedInstr& in, int height);
+    template <int Row> bool mathRow(const DecodedInstr& in, int height);
+
 private:
     struct Group {
         Mask mask;
@@ -165,6 +171,7 @@ private:
     }
 
     void execute(int ip, int height, float* out);
+    bool binary(const DecodedInstr& in, int height);
     bool builtin(const DecodedInstr& in, int height);
     bool primitive(const DecodedInstr& in, int height);
     bool call(const DecodedInstr& in, int height);
@@ -251,19 +258,24 @@ void Machine::execute(int ip, int h, float* out) {
         }
         case kDElement: {
             float* r = row(h - 1);
+            const double size = in.b;
+            const float* base = slot(in.a);
+            const int* baseFlags = flag(in.a);
+            const std::size_t width = static_cast<std::size_t>(w_);
+            const bool check = in.check;
             each([&](int l) {
                 double n = rules::nearest(r[l]);
-                if (!(n >= 1.0 && n <= in.b)) {
+                if (!(n >= 1.0 && n <= size)) {
                     fail(l, kMsgIndexOutOfRange, in.at), failed |= bit(l);
                     return;
                 }
-                int s = in.a + static_cast<int>(n) - 1;
-                std::size_t at = static_cast<std::size_t>(s) * w_ + l;
-                if (in.check && flags_[at] != stamp_) {
+                std::size_t at =
+                    (static_cast<std::size_t>(n) - 1) * width + static_cast<std::size_t>(l);
+                if (check && baseFlags[at] != stamp_) {
                     fail(l, kMsgUnassignedIdentifier, in.at - 1), failed |= bit(l);
                     return;
                 }
-                r[l] = frame_[at];
+                r[l] = base[at];
             });
             if (!drop(failed)) return;
             break;
@@ -339,17 +351,10 @@ void Machine::execute(int ip, int h, float* out) {
             each([&](int l) { r[l] = k - r[l]; });
             break;
         }
-        case kDBinary: {
+        case kDBinary:
             --h;
-            const float* t = row(h);
-            float* r = row(h - 1);
-            each([&](int l) {
-                int failure = rules::binary(in.a, t[l], r[l], eps, r[l]);
-                if (failure != kNoFailure) fail(l, failure, in.at), failed |= bit(l);
-            });
-            if (!drop(failed)) return;
+            if (!binary(in, h)) return;
             break;
-        }
         case kDSquare: {
             float* r = row(h - 1);
             each([&](int l) { r[l] = std::fabs(r[l]) < eps ? 0.0f : r[l] * r[l]; });
@@ -365,7 +370,29 @@ void Machine::execute(int ip, int h, float* out) {
             const float* t = row(h);
             float* r = row(h - 1);
             const int word = in.a;
-            each([&](int l) { r[l] = rules::setOperation(word, t[l], r[l], alpha); });
+            bool finite = true; // then ALPHA = 0 takes the short formula in every lane
+            each([&](int l) { finite &= std::isfinite(t[l]) & std::isfinite(r[l]); });
+            if (alpha != 0.0f || !finite) {
+                each([&](int l) { r[l] = rules::setOperation(word, t[l], r[l], alpha); });
+                break;
+            }
+            auto root = [](double L, double R) { return std::sqrt(std::fabs(L * L + R * R)); };
+            if (word == kWordUnion) {
+                each([&](int l) {
+                    const double L = t[l], R = r[l];
+                    r[l] = static_cast<float>(L + R + root(L, R));
+                });
+            } else if (word == kWordDifference) {
+                each([&](int l) {
+                    const double L = t[l], R = r[l];
+                    r[l] = static_cast<float>(L - R - root(L, R));
+                });
+            } else {
+                each([&](int l) {
+                    const double L = t[l], R = r[l];
+                    r[l] = static_cast<float>(L + R - root(L, R));
+                });
+            }
             break;
         }
         case kDPowConst: {
@@ -470,20 +497,79 @@ void Machine::execute(int ip, int h, float* out) {
     }
 }
 
+// One loop per operator word, so that the rule's switch is decided outside the loop. The left
+// operand is in row height, the right one (and the result) in row height - 1.
+template <int Word> bool Machine::binaryWord(const DecodedInstr& in, int height) {
+    const float* t = row(height);
+    float* r = row(height - 1);
+    const float eps = run_.eps;
+    Mask failed = 0;
+    each([&](int l) {
+        int failure = rules::binary(Word, t[l], r[l], eps, r[l]);
+        if (failure != kNoFailure) fail(l, failure, in.at), failed |= bit(l);
+    });
+    return drop(failed);
+}
+
+template <std::size_t... I> constexpr auto binaryTable(std::index_sequence<I...>) {
+    return std::array<bool (Machine::*)(const DecodedInstr&, int), sizeof...(I)>{
+        &Machine::binaryWord<kWordAnd + static_cast<int>(I)>...};
+}
+
+bool Machine::binary(const DecodedInstr& in, int height) {
+    static constexpr auto kTable = binaryTable(std::make_index_sequence<kWordPow - kWordAnd + 1>());
+    if (in.a >= kWordAnd && in.a <= kWordPow) return (this->*kTable[in.a - kWordAnd])(in, height);
+    each([&](int l) { fail(l, kMsgBadCode, in.at); });
+    return false;
+}
+
+// One loop per mathematical row (one or two arguments), likewise.
+template <int Row> bool Machine::mathRow(const DecodedInstr& in, int height) {
+    const int argc = in.b;
+    float* last = row(height - argc); // the last argument, and the result
+    const float* first = row(height - 1);
+    const float eps = run_.eps;
+    if constexpr (Row == 0) { // sqrt: when no point fails, one plain loop
+        bool negative = false;
+        each([&](int l) { negative |= last[l] < 0.0f; });
+        if (!negative) {
+            each([&](int l) { last[l] = static_cast<float>(std::sqrt(static_cast<double>(last[l]))); });
+            return true;
+        }
+    }
+    Mask failed = 0;
+    each([&](int l) {
+        const float args[2] = {last[l], first[l]};
+        float value = 0.0f;
+        int failure = rules::math(Row, args, eps, value);
+        if (failure != kNoFailure) fail(l, failure, in.at), failed |= bit(l);
+        else last[l] = value;
+    });
+    return drop(failed);
+}
+
+template <std::size_t... I> constexpr auto mathTable(std::index_sequence<I...>) {
+    return std::array<bool (Machine::*)(const DecodedInstr&, int), sizeof...(I)>{
+        &Machine::mathRow<static_cast<int>(I)>...};
+}
+
 // The arguments lie in rows height - argc .. height - 1, the last argument lowest.
 bool Machine::builtin(const DecodedInstr& in, int height) {
-    const int argc = in.b;
+    static constexpr auto kTable = mathTable(std::make_index_sequence<kMathBuiltinCount>());
     if (in.a >= kMathBuiltinCount) return primitive(in, height);
+    if (in.b >= 1 && in.b <= 2 && kBuiltins[in.a].argumentCount == in.b)
+        return (this->*kTable[static_cast<std::size_t>(in.a)])(in, height);
     Mask failed = 0;
     const float eps = run_.eps;
-    float* first = row(height - argc);
+    const int argc = in.b;
+    float* out = row(height - argc);
     each([&](int l) {
         float args[kMaxArguments];
         for (int k = 0; k < argc; ++k) args[k] = row(height - argc + k)[l];
         float value = 0.0f;
         int failure = rules::math(in.a, args, eps, value);
         if (failure != kNoFailure) fail(l, failure, in.at), failed |= bit(l);
-        else first[l] = value;
+        else out[l] = value;
     });
     return drop(failed);
 }
@@ -496,25 +582,31 @@ bool Machine::primitive(const DecodedInstr& in, int height) {
     Mask failed = 0;
     float* scratch = run_.scratch();
     float* first = row(height - argc);
+    const float* argRows[kMaxArguments];
+    for (int k = 0; k < argc; ++k) argRows[k] = row(height - argc + k);
     EvalState state{&obj_, scratch, nullptr};
+    // What each argument resolved to as an array, kept while the next point passes the same
+    // value (array arguments are code positions, the same for every point).
+    struct Resolved {
+        float handle;
+        bool known = false;
+        int offset = 0, count = 0; // count 0: not an array
+    } resolved[kMaxArguments];
     each([&](int l) {
         float args[kMaxArguments];
-        struct Array {
-            int offset, count;
-        } arrays[kMaxArguments];
-        int arrayCount = 0;
         CallContext context{state, run_.errors[l], in.at};
         for (int k = 0; k < argc; ++k) {
-            args[k] = row(height - argc + k)[l];
-            float* elements = nullptr;
-            int n = 0;
-            if (context.resolveArray(args[k], &elements, &n)) {
-                Array a{static_cast<int>(elements - scratch), n};
-                for (int i = 0; i < a.count; ++i) scratch[a.offset + i] = slot(a.offset + i)[l];
-                arrays[arrayCount++] = a;
+            args[k] = argRows[k][l];
+            Resolved& r = resolved[k];
+            if (!r.known || std::memcmp(&r.handle, &args[k], sizeof(float)) != 0) {
+                float* elements = nullptr;
+                int n = 0;
+                r = {args[k], true, 0, 0};
+                if (context.resolveArray(args[k], &elements, &n))
+                    r.offset = static_cast<int>(elements - scratch), r.count = n;
             }
+            for (int i = 0; i < r.count; ++i) scratch[r.offset + i] = slot(r.offset + i)[l];
         }
-        float value = 0.0f;
         if (ops.check != nullptr && !ops.check(args, context)) {
             failed |= bit(l);
             return;
@@ -523,14 +615,14 @@ bool Machine::primitive(const DecodedInstr& in, int height) {
             fail(l, kMsgNotImplemented, in.at), failed |= bit(l);
             return;
         }
-        value = ops.evaluate(args, context);
+        const float value = ops.evaluate(args, context);
         if (context.failed) {
             failed |= bit(l);
             return;
         }
-        for (int j = 0; j < arrayCount; ++j)
-            for (int i = 0; i < arrays[j].count; ++i)
-                slot(arrays[j].offset + i)[l] = scratch[arrays[j].offset + i];
+        for (int k = 0; k < argc; ++k)
+            for (int i = 0; i < resolved[k].count; ++i)
+                slot(resolved[k].offset + i)[l] = scratch[resolved[k].offset + i];
         first[l] = value;
     });
     return drop(failed);

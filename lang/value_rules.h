@@ -19,6 +19,12 @@ inline double floorOf(double t) {
     return i > t ? i - 1.0 : i;
 }
 
+// trunc without a library call, sign of a zero result included.
+inline double truncOf(double t) {
+    if (!(std::fabs(t) < 4.0e18)) return std::trunc(t);
+    return std::copysign(static_cast<double>(static_cast<long long>(t)), t);
+}
+
 // Nearest integer with halves going up.
 inline double nearest(float v) { return floorOf(static_cast<double>(v) + 0.5); }
 inline float toFloat(double v) { return static_cast<float>(v); }
@@ -154,7 +160,7 @@ inline int math(int row, const float* args, float eps, float& out) {
     case 15: {
         double P = floorOf(p + 0.5), Q = floorOf(q + 0.5);
         if (Q == 0.0 || std::isnan(Q)) return kMsgDivisionByZero;
-        out = toFloat(std::trunc(P / Q));
+        out = toFloat(truncOf(P / Q));
         break;
     }
     case 16: out = maxOf(args[1], args[0]); break;
