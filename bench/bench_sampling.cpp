@@ -37,6 +37,18 @@ part(x[3], a[0]) {
         | lvcylinderz(x, h4, 0.6);
     part = (plate | boss) \ holes;
 }
+
+small(x[3], a[0]) {
+  array m[1];
+  m[1] = x[1];
+  small = 1 - m[1]^2 - x[2]^2 - x[3]^2;
+}
+
+big(x[3], a[0]) {
+  array m[1000000];
+  m[1] = x[1];
+  big = 1 - m[1]^2 - x[2]^2 - x[3]^2;
+}
 )";
 
 constexpr int kSide = 201;
@@ -93,6 +105,30 @@ void pointByPoint(benchmark::State& state, const char* name) {
                                                     benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// The grid-25 samples (26^3 points) of an object with a million slots and of one with one slot:
+// the cost must not grow with slots the code never reads.
+void grid25(benchmark::State& state, const char* name) {
+    model::EvalSlot slot = slotOf(name);
+    const bool batched = state.range(0) != 0;
+    model::GridSampler sampler(slot, 1);
+    std::vector<float> xs(26);
+    for (int i = 0; i < 26; ++i) xs[static_cast<std::size_t>(i)] = -1.25f + 0.1f * i;
+    std::vector<float> values(26 * 26 * 26);
+    for (auto _ : state) {
+        if (batched) {
+            sampler.sample(xs.data(), 26, xs.data(), 26, xs.data(), 26, values.data());
+        } else {
+            std::size_t i = 0;
+            for (float y : xs)
+                for (float x : xs)
+                    for (float z : xs) values[i++] = model::evaluateAt(slot, x, y, z);
+        }
+        benchmark::DoNotOptimize(values.data());
+    }
+}
+
+BENCHMARK_CAPTURE(grid25, small, "small")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(grid25, big, "big")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(pointByPoint, csg, "csg")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(grid, csg, "csg")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(pointByPoint, part, "part")->Unit(benchmark::kMillisecond)->UseRealTime();
