@@ -23,8 +23,9 @@ void BatchWorkspace::FreeDeleter::operator()(void* p) const { std::free(p); }
 
 namespace {
 
-// Slot values of all points of one workspace at most (flags as many again).
-constexpr std::size_t kMaxBatchValues = std::size_t{1} << 23;
+// Slot values of all points of one workspace at most (flags as many again). Only the pages of
+// slots the code touches are ever written, so this bounds address space, not memory in use.
+constexpr std::size_t kMaxBatchValues = std::size_t{1} << 25;
 
 template <class T> T* allocate(std::size_t count, bool zero) {
     void* p = zero ? std::calloc(count, sizeof(T)) : std::malloc(count * sizeof(T));
