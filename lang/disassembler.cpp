@@ -63,6 +63,8 @@ const char* instructionName(DecodedOp op) {
     case kDJumpIfFalse: return "jumpfalse";
     case kDResult: return "result";
     case kDFail: return "fail";
+    case kDMax: return "max";
+    case kDMin: return "min";
     default: return nullptr; // an instruction added later: shown by its number
     }
 }
