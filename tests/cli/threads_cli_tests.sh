@@ -19,13 +19,15 @@ rough(x[3], a[0]) {
 }
 LV
 
-# same_output NAME ARGS...: the run with 1 thread is the reference for 2 and 7 threads.
+# same_output NAME ARGS...: the run with 1 thread is the reference for 2 and 7 threads (every
+# grid point sampled, so that all of them go through the threads).
 same_output() {
     local name="$1"
     shift
     local reference=""
     for threads in 1 2 7; do
-        "$lv" mesh "$@" -o "$tmp/$threads.poly" --threads "$threads" > "$tmp/$threads.out" 2>&1
+        "$lv" mesh "$@" -o "$tmp/$threads.poly" --threads "$threads" --no-prune \
+            > "$tmp/$threads.out" 2>&1
         echo "status $?" >> "$tmp/$threads.out"
         sed -i "s|$tmp/$threads.poly|OUT|" "$tmp/$threads.out"
         if [ -z "$reference" ]; then
