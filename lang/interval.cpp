@@ -297,6 +297,10 @@ bool IntervalMachine::run(Interval& result) {
         case kDBuiltin:
             if (!builtin(in.a, in.b, s, in.at)) return false;
             break;
+        case kDMax: // max and min of two reals, decoded as instructions of their own
+        case kDMin:
+            if (!builtin(in.op == kDMax ? 16 : 17, 2, s, in.at)) return false;
+            break;
         case kDAdd:
         case kDSub:
         case kDMul: {
