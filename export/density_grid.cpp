@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <new>
-#include <thread>
 
 #include "export/replacing_file.h"
 
@@ -72,44 +70,26 @@ std::vector<double> gridPositions(double min, double max, int cells) {
     return positions;
 }
 
-std::vector<float> sampleGrid(const SampleGrid& grid, const SamplerFactory& makeSampler,
-                              int threads) {
-    const std::vector<double> xs = gridPositions(grid.xmin, grid.xmax, grid.nx);
-    const std::vector<double> ys = gridPositions(grid.ymin, grid.ymax, grid.ny);
-    const std::vector<double> zs = gridPositions(grid.zmin, grid.zmax, grid.nz);
-    std::vector<float> values(grid.pointCount());
-    auto samplePlanes = [&](int first, int last) {
-        Sampler sample = makeSampler();
-        for (int k = first; k < last; ++k)
-            for (int j = 0; j < grid.pointsY(); ++j)
-                for (int i = 0; i < grid.pointsX(); ++i)
-                    values[grid.index(i, j, k)] =
-                        sample(static_cast<float>(xs[static_cast<std::size_t>(i)]),
-                               static_cast<float>(ys[static_cast<std::size_t>(j)]),
-                               static_cast<float>(zs[static_cast<std::size_t>(k)]));
+std::vector<float> sampleGrid(const SampleGrid& grid, const PlaneSampler& sample) {
+    auto floats = [](const std::vector<double>& positions) {
+        return std::vector<float>(positions.begin(), positions.end());
     };
-    const int planes = grid.pointsZ();
-    const int workers = std::clamp(threads, 1, planes);
-    if (workers == 1) {
-        samplePlanes(0, planes);
-        return values;
-    }
-    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(workers));
-    std::vector<std::thread> pool;
-    for (int w = 0; w < workers; ++w) {
-        const int first = planes * w / workers, last = planes * (w + 1) / workers;
-        pool.emplace_back([&, w, first, last] {
-            try {
-                samplePlanes(first, last);
-            } catch (...) {
-                failures[static_cast<std::size_t>(w)] = std::current_exception();
-            }
-        });
-    }
-    for (std::thread& t : pool) t.join();
-    for (const std::exception_ptr& failure : failures)
-        if (failure) std::rethrow_exception(failure);
+    const std::vector<float> xs = floats(gridPositions(grid.xmin, grid.xmax, grid.nx));
+    const std::vector<float> ys = floats(gridPositions(grid.ymin, grid.ymax, grid.ny));
+    const std::vector<float> zs = floats(gridPositions(grid.zmin, grid.zmax, grid.nz));
+    std::vector<float> values(grid.pointCount());
+    for (int k = 0; k < grid.pointsZ(); ++k)
+        sample(xs.data(), grid.pointsX(), ys.data(), grid.pointsY(),
+               zs[static_cast<std::size_t>(k)], values.data() + grid.index(0, 0, k));
     return values;
+}
+
+std::vector<float> sampleGrid(const SampleGrid& grid, const Sampler& sample) {
+    return sampleGrid(grid, [&sample](const float* xs, int nx, const float* ys, int ny, float z,
+                                      float* out) {
+        for (int j = 0; j < ny; ++j)
+            for (int i = 0; i < nx; ++i) *out++ = sample(xs[i], ys[j], z);
+    });
 }
 
 double densityRange(const std::vector<float>& values, const SampleGrid& grid) {

@@ -31,15 +31,17 @@ struct SampleGrid {
 // same floats.
 std::vector<double> gridPositions(double min, double max, int cells);
 
-// A sampler of F at (x, y, z); each thread gets its own from the factory.
+// A sampler of F at (x, y, z).
 using Sampler = std::function<float(float x, float y, float z)>;
-using SamplerFactory = std::function<Sampler()>;
+// Samples F at every (xs[i], ys[j], z) into out[j * nx + i]: one Z plane of the grid.
+using PlaneSampler =
+    std::function<void(const float* xs, int nx, const float* ys, int ny, float z, float* out)>;
 
-// F at every point of grid in index order, the Z planes shared out among threads (at least 1)
-// that each sample through their own sampler. The values do not depend on the thread count.
-// Throws std::bad_alloc when the grid does not fit in memory.
-std::vector<float> sampleGrid(const SampleGrid& grid, const SamplerFactory& makeSampler,
-                              int threads);
+// F at every point of grid in index order, one Z plane at a time through sample (which may
+// share a plane among threads). Throws std::bad_alloc when the grid does not fit in memory.
+std::vector<float> sampleGrid(const SampleGrid& grid, const PlaneSampler& sample);
+// The same through a sampler of single points.
+std::vector<float> sampleGrid(const SampleGrid& grid, const Sampler& sample);
 
 // The density values are 16-bit: F = 0 lies at the midpoint of 0..65535, which the ray tracer
 // reads as kDensityThreshold.

@@ -3,11 +3,9 @@
 #include <stdlib.h>
 
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <new>
 
 #include "export/density_grid.h"
@@ -16,6 +14,7 @@
 #include "export/raytrace_scene.h"
 #include "export/replacing_file.h"
 #include "export/temp_registry.h"
+#include "model/grid_sampler.h"
 
 namespace lv::exporter {
 
@@ -125,25 +124,19 @@ std::string failureText(const model::ModelObject& o, const lang::RuntimeError& e
     return text;
 }
 
-// Samples object i of the prepared frame, each thread through its own copy of the object's
-// slot, and writes its density; fills ray and counts the failed sample points in result.
+// Samples object i of the prepared frame in batches over request.threads threads, and writes
+// its density; fills ray and counts the failed sample points in result.
 bool densityOf(model::Model& model, int i, const RaytraceRequest& request, WorkFolder& folder,
                RayObject& ray, RaytraceResult& result, std::string& error) {
     const model::ModelObject& object = model.object(i);
-    const model::EvalSlot& slot = model.slots()[static_cast<std::size_t>(i)];
-    std::deque<model::EvalSlot> copies;
-    std::mutex copiesLock;
-    SamplerFactory makeSampler = [&]() -> Sampler {
-        std::lock_guard<std::mutex> hold(copiesLock);
-        model::EvalSlot* copy = &copies.emplace_back(slot);
-        return [copy](float x, float y, float z) { return model::evaluateAt(*copy, x, y, z); };
-    };
-    std::vector<float> values = sampleGrid(ray.grid, makeSampler, request.threads);
-    for (const model::EvalSlot& copy : copies) {
-        if (copy.failures > 0 && result.failures == 0)
-            result.firstFailure = failureText(object, copy.firstError);
-        result.failures += copy.failures;
-    }
+    model::EvalSlot& slot = model.slots()[static_cast<std::size_t>(i)];
+    model::GridSampler sampler(slot, std::max(1, request.threads));
+    std::vector<float> values = sampleGrid(
+        ray.grid, [&sampler](const float* xs, int nx, const float* ys, int ny, float z,
+                             float* out) { sampler.sample(xs, nx, ys, ny, &z, 1, out); });
+    if (slot.failures > 0 && result.failures == 0)
+        result.firstFailure = failureText(object, slot.firstError);
+    result.failures += slot.failures;
     const double range = densityRange(values, ray.grid);
     std::vector<std::uint16_t> density = densityValues(values, range);
     values = {};

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <random>
 #include <tuple>
@@ -29,7 +28,7 @@ SampleGrid cube(int cells, double half = 5.0) {
 }
 
 std::vector<float> sampleBall(const SampleGrid& g) {
-    return sampleGrid(g, [] { return Sampler(ball); }, 1);
+    return sampleGrid(g, Sampler(ball));
 }
 
 // Where the straight line through (0, a) and (1, b) crosses level.
@@ -51,36 +50,29 @@ TEST(DensityGrid, SamplesTheSameFloatsAsThePolygonizer) {
     r.sample = record;
     poly::polygonize(r);
     std::vector<Point> sampled;
-    sampleGrid(
-        g,
-        [&] {
-            return Sampler([&](float x, float y, float z) {
-                sampled.emplace_back(x, y, z);
-                return 0.0f;
-            });
-        },
-        1);
+    sampleGrid(g, Sampler([&](float x, float y, float z) {
+                   sampled.emplace_back(x, y, z);
+                   return 0.0f;
+               }));
     // Both sample every grid point once, at bit-identical floats (in their own orders).
     std::sort(sampled.begin(), sampled.end());
     std::sort(polygonized.begin(), polygonized.end());
     EXPECT_EQ(sampled, polygonized);
 }
 
-TEST(DensityGrid, ThreadsShareThePlanesWithoutChangingAValue) {
+TEST(DensityGrid, PlanesLandWhereTheirPointsBelong) {
     const SampleGrid g = cube(10);
-    std::atomic<int> samplers{0};
-    auto factory = [&] {
-        ++samplers;
-        return Sampler(ball);
-    };
-    const std::vector<float> one = sampleGrid(g, factory, 1);
-    samplers = 0;
-    const std::vector<float> three = sampleGrid(g, factory, 3);
-    EXPECT_EQ(samplers.load(), 3);
-    EXPECT_EQ(one, three);
+    const std::vector<float> one = sampleBall(g);
+    int planes = 0;
+    const std::vector<float> byPlane =
+        sampleGrid(g, [&](const float* xs, int nx, const float* ys, int ny, float z, float* out) {
+            ++planes;
+            for (int j = 0; j < ny; ++j)
+                for (int i = 0; i < nx; ++i) out[j * nx + i] = ball(xs[i], ys[j], z);
+        });
+    EXPECT_EQ(planes, g.pointsZ());
+    EXPECT_EQ(byPlane, one);
     EXPECT_EQ(one[g.index(5, 5, 5)], 9.0f); // the centre point (0, 0, 0)
-    // More threads than planes still samples each plane once.
-    EXPECT_EQ(sampleGrid(g, factory, 50), one);
 }
 
 TEST(DensityGrid, DensityCrossesTheThresholdWhereFCrossesZero) {
