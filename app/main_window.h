@@ -67,7 +67,7 @@ public:
     QAction* action(int id) const;
     // Runs id's handler as a shortcut would, whatever the enabling says (guards still apply).
     void execute(int id);
-    // Whether id has a handler that is finished (not a pending stub, not handler-less).
+    // Whether id has a handler (commands without one stay disabled).
     static bool hasHandler(int id);
 
     // Documents. The current one is the MDI area's current child (kept while a modeless window
