@@ -2,15 +2,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <thread>
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/diagnostics.h"
 #include "cli/model_args.h"
 #include "cli/object_flags.h"
 #include "cli/outputs.h"
 #include "export/povray_runner.h"
 #include "export/raytrace.h"
+#include "model/grid_sampler.h"
 #include "render/gl_context.h"
 
 namespace lv::cli {
@@ -129,7 +130,10 @@ int runRaytrace(int argc, char** argv) {
         return s;
     request.refuseFailures = true; // as render: a failed sample point draws no picture
     request.keepDir = args->get("--keep");
-    request.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    request.threads = model::samplingThreads();
+    request.describeFailure = [](const model::ModelObject& o, const lang::RuntimeError& e) {
+        return runtimeDiagnostic(o.sourcePath, e);
+    };
     exporter::RaytraceResult result;
     bool done = exporter::raytraceModel(contents.model, request, result, error);
     if (!result.warnings.empty()) std::fprintf(stderr, "%s", result.warnings.c_str());

@@ -135,7 +135,9 @@ bool densityOf(model::Model& model, int i, const RaytraceRequest& request, WorkF
         ray.grid, [&sampler](const float* xs, int nx, const float* ys, int ny, float z,
                              float* out) { sampler.sample(xs, nx, ys, ny, &z, 1, out); });
     if (slot.failures > 0 && result.failures == 0)
-        result.firstFailure = failureText(object, slot.firstError);
+        result.firstFailure = request.describeFailure
+                                  ? request.describeFailure(object, slot.firstError)
+                                  : failureText(object, slot.firstError);
     result.failures += slot.failures;
     const double range = densityRange(values, ray.grid);
     std::vector<std::uint16_t> density = densityValues(values, range);

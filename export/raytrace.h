@@ -21,6 +21,10 @@ struct RaytraceRequest {
     std::string keepDir;          // where the scene, options and densities stay; empty: nowhere
     bool refuseFailures = false;  // fail when a sample point's evaluation failed
     std::function<void(const std::string& step)> progress; // called before each step
+    // Words a failed evaluation of object o; empty: "FILE:LINE:COLUMN: error: MESSAGE" at o's
+    // file, naming the called object where the failure lies in another one.
+    std::function<std::string(const model::ModelObject& o, const lang::RuntimeError& e)>
+        describeFailure;
 };
 
 struct RaytraceResult {

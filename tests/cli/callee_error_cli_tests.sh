@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A run-time error in a called object is reported at the callee's own file and position, the
-# same way by eval, mesh, render and animate: an earlier object of the same file, and an
+# same way by eval, mesh, render, animate and raytrace: an earlier object of the same file, and an
 # object of the --lib library file.
 # usage: callee_error_cli_tests.sh LUMOVAR SOURCE_DIR
 set -u
@@ -35,5 +35,14 @@ else
         "$lv" render "$tmp/user.lv" user -o "$tmp/u.png" --size 16,12 --a 1 --lib "$tmp/lib.lv" "${grid[@]}"
     out=$("$lv" render "$tmp/same.lv" p -o "$tmp/s.png" --size 16,12 --a 1 "${grid[@]}" 2>&1)
     [[ "$out" != *"in object"* ]] && pass || fail "render adds the object names: $out"
+fi
+if command -v povray >/dev/null; then
+    expect "raytrace same file" 1 "$same" -- \
+        "$lv" raytrace "$tmp/same.lv" p -o "$tmp/s.png" --size 16,12 --a 1 "${grid[@]}"
+    expect "raytrace library" 1 "$lib" -- \
+        "$lv" raytrace "$tmp/user.lv" user -o "$tmp/u.png" --size 16,12 --a 1 \
+        --lib "$tmp/lib.lv" "${grid[@]}"
+else
+    echo "SKIP raytrace checks: povray is not installed"
 fi
 finish callee_error_cli_tests
