@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "cli/args.h"
+#include "export/replacing_file.h"
 #include "export/temp_registry.h"
 
 namespace lv::cli {
@@ -54,12 +55,6 @@ std::string lowerExtension(const std::string& path) {
     return ext;
 }
 
-bool sameFile(const std::string& path, const std::string& other) {
-    struct stat a = {}, b = {};
-    if (::stat(path.c_str(), &a) != 0 || ::stat(other.c_str(), &b) != 0) return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 int checkOutputPath(const char* command, const char* flag, const std::string& path,
                     const std::vector<std::string>& extensions,
                     const std::vector<std::string>& inputs) {
@@ -75,7 +70,7 @@ int checkOutputPath(const char* command, const char* flag, const std::string& pa
     if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         return refuse(command, flag, path, "is a folder");
     for (const std::string& input : inputs)
-        if (!input.empty() && sameFile(path, input))
+        if (!input.empty() && exporter::sameFile(path, input))
             return refuse(command, flag, path,
                           "is the same file as the input " + input + "; it is not overwritten");
     std::string folder = folderOf(path);

@@ -15,9 +15,6 @@ int checkOutputPath(const char* command, const char* flag, const std::string& pa
                     const std::vector<std::string>& extensions,
                     const std::vector<std::string>& inputs);
 
-// True when path names the same existing file as other (links followed).
-bool sameFile(const std::string& path, const std::string& other);
-
 // The extension of path's last component with its dot, in lower case ("" when none).
 std::string lowerExtension(const std::string& path);
 

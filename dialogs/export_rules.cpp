@@ -2,8 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <system_error>
+#include "export/replacing_file.h"
 
 namespace lv::dialogs {
 
@@ -72,18 +71,6 @@ std::string replaceQuestion(const std::vector<std::string>& names) {
            names[0] + ".\nReplace them?";
 }
 
-bool isSameFile(const std::string& path, const std::string& filmPath) {
-    if (path.empty() || filmPath.empty()) return false;
-    struct stat a, b;
-    if (::stat(path.c_str(), &a) == 0 && ::stat(filmPath.c_str(), &b) == 0)
-        return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-    // Not both there: compare the names as the file system would resolve them.
-    std::error_code e1, e2;
-    const auto p = std::filesystem::weakly_canonical(std::filesystem::absolute(path, e1), e1);
-    const auto f = std::filesystem::weakly_canonical(std::filesystem::absolute(filmPath, e2), e2);
-    return !e1 && !e2 && p == f;
-}
-
 bool runExport(int source, const std::string& fileName, Exporter& exporter,
                const ExportFeedback& feedback, std::string& error) {
     error.clear();
@@ -105,7 +92,7 @@ bool runExport(int source, const std::string& fileName, Exporter& exporter,
     const std::string film = exporter.filmPath();
     std::vector<std::string> existing;
     for (const std::string& target : targets) {
-        if (isSameFile(target, film)) {
+        if (exporter::sameFile(target, film)) {
             error = "'" + target + "' is the temporary film";
             return finish(false);
         }

@@ -95,9 +95,6 @@ struct ExportFeedback {
 // The question asked before existing files are replaced: names holds them (one at least).
 std::string replaceQuestion(const std::vector<std::string>& names);
 
-// Whether path names the same file as filmPath (also through links or another spelling).
-bool isSameFile(const std::string& path, const std::string& filmPath);
-
 // "&Export": splits fileName, refuses an unavailable source, a target that is the temporary
 // film and files the user does not want replaced, then writes through exporter and reports
 // "Export successful" or "Export failed". Returns whether the export succeeded; error says why

@@ -3,13 +3,28 @@
 #include "export/temp_registry.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace lv::exporter {
+
+bool sameFile(const std::string& path, const std::string& other) {
+    if (path.empty() || other.empty()) return false;
+    struct stat a = {}, b = {};
+    if (::stat(path.c_str(), &a) == 0 && ::stat(other.c_str(), &b) == 0)
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    std::error_code e1, e2;
+    const auto p = std::filesystem::weakly_canonical(std::filesystem::absolute(path, e1), e1);
+    const auto o = std::filesystem::weakly_canonical(std::filesystem::absolute(other, e2), e2);
+    return !e1 && !e2 && p == o;
+}
+
 namespace {
 
 std::atomic<unsigned> tempCounter{0};

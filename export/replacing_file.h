@@ -9,6 +9,10 @@
 
 namespace lv::exporter {
 
+// Whether path and other name the same file: the same existing file (through links too), or,
+// when they do not both exist, the same name once resolved as the file system would.
+bool sameFile(const std::string& path, const std::string& other);
+
 class ReplacingFile {
 public:
     ReplacingFile() = default;
