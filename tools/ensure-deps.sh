@@ -5,7 +5,7 @@ lv_packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbench
              nlohmann-json3-dev libpng-dev libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0
              libepoxy-dev xvfb xauth ffmpeg qt6-base-dev libqt6opengl6-dev assimp-utils
              desktop-file-utils shared-mime-info povray povray-includes lib3mf-dev
-             locales zlib1g-dev)
+             locales zlib1g-dev view3dscene)
 
 lv_ensure_deps() {
     local missing=()

@@ -380,6 +380,23 @@ void ExportDialogTest::modelMeshIsVrmlWithAColourPerObject() {
     QVERIFY(d.exportAs(2, path("model.txt"))); // any other extension: VRML
     QCOMPARE(readVrml(readAll(path("model.txt"))).size(), std::size_t(2));
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).filter("lumovar").size(), 0);
+
+    // A VRML reader that no one here wrote parses the file without a warning and writes back
+    // every shape with its colour and all its faces.
+    if (!QStandardPaths::findExecutable("tovrmlx3d").isEmpty()) {
+        QProcess convert;
+        convert.start("tovrmlx3d", {path("model.wrl")});
+        QVERIFY(convert.waitForFinished(20000));
+        const QByteArray warnings = convert.readAllStandardError();
+        QVERIFY2(convert.exitCode() == 0 && warnings.isEmpty(), warnings.constData());
+        const std::vector<VrmlShape> read = readVrml(convert.readAllStandardOutput().toStdString());
+        QCOMPARE(read.size(), shapes.size());
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            QCOMPARE(read[i].colour, shapes[i].colour);
+            QCOMPARE(read[i].faces, shapes[i].faces);
+            QVERIFY(read[i].indicesValid);
+        }
+    }
     if (QStandardPaths::findExecutable("assimp").isEmpty()) QSKIP("no assimp");
     for (const char* name : {"model.stl", "model.obj"}) {
         QProcess info;
