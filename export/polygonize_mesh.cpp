@@ -6,8 +6,10 @@ namespace lv::exporter {
 
 namespace {
 
-poly::PolygonizeRequest requestFor(const MeshGrid& grid, poly::SampleFn sample,
-                                   poly::SampleBlockFn block) {
+// Runs the polygonizer over grid (pruned where bound proves a side), handing every polygon to
+// emit and reporting every slice to progress.
+void polygonizeGrid(const MeshGrid& grid, poly::SampleFn sample, const MeshProgress& progress,
+                    poly::BoundFn bound, poly::SampleBlockFn block, poly::EmitPolygonFn emit) {
     poly::PolygonizeRequest request;
     request.xmin = grid.xmin;
     request.xmax = grid.xmax;
@@ -20,7 +22,14 @@ poly::PolygonizeRequest requestFor(const MeshGrid& grid, poly::SampleFn sample,
     request.nz = grid.nz;
     request.sample = sample;
     request.sample_block = block;
-    return request;
+    request.emit_polygon = emit;
+    auto report = [&](void*, int slice) {
+        if (progress) {
+            progress(slice, grid.nz);
+        }
+    };
+    request.slice_done = report;
+    poly::polygonizePruned(request, bound);
 }
 
 } // namespace
@@ -28,15 +37,7 @@ poly::PolygonizeRequest requestFor(const MeshGrid& grid, poly::SampleFn sample,
 Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample, const MeshProgress& progress,
                       poly::BoundFn bound, poly::SampleBlockFn block) {
     Mesh mesh;
-    auto report = [&](void*, int slice) {
-        if (progress) {
-            progress(slice, grid.nz);
-        }
-    };
-    poly::PolygonizeRequest request = requestFor(grid, sample, block);
-    request.emit_polygon = mesh;
-    request.slice_done = report;
-    poly::polygonizePruned(request, bound);
+    polygonizeGrid(grid, sample, progress, bound, block, mesh);
     return mesh;
 }
 
@@ -44,15 +45,7 @@ IndexedMesh polygonizeToIndexedMesh(const MeshGrid& grid, poly::SampleFn sample,
                                     const MeshProgress& progress, GridWeldStats* stats,
                                     poly::BoundFn bound, poly::SampleBlockFn block) {
     GridWelder welder(grid);
-    auto report = [&](void*, int slice) {
-        if (progress) {
-            progress(slice, grid.nz);
-        }
-    };
-    poly::PolygonizeRequest request = requestFor(grid, sample, block);
-    request.emit_polygon = welder;
-    request.slice_done = report;
-    poly::polygonizePruned(request, bound);
+    polygonizeGrid(grid, sample, progress, bound, block, welder);
     IndexedMesh mesh = welder.finish(stats);
     const VertexFaces around(mesh);
     orientOutward(mesh, around, sample);
