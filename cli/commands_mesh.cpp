@@ -1,7 +1,6 @@
 // lumovar mesh: polygonizes a model (or one object of a .lv file) into a mesh file.
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,10 +13,7 @@
 #include "cli/program.h"
 #include "cli/signals.h"
 #include "export/mesh_files.h"
-#include "export/polygonize_mesh.h"
-#include "model/eval_bound.h"
-#include "model/grid_sampler.h"
-#include "render/scene.h"
+#include "export/model_mesh.h"
 
 namespace lv::cli {
 
@@ -78,15 +74,6 @@ int applyObjectFlags(const ParsedArgs& args, model::ModelObject& object) {
     return kExitOk;
 }
 
-// What polygonizing a model gives: the raw polygons for .poly, or one welded part per object.
-struct ModelMesh {
-    exporter::Mesh polygons;
-    std::vector<exporter::MeshPart> parts;
-    long long failures = 0;
-    std::string firstError;
-    std::string emptyObject; // set when an object's surface does not cross its box
-};
-
 std::string numberText(double v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%g", v);
@@ -103,84 +90,24 @@ std::string emptyMessage(const model::ModelObject& o, const exporter::MeshGrid& 
            std::to_string(g.nz) + "; no file written";
 }
 
-bool isIdentity(const model::Transform& t) {
-    for (int i = 0; i < 3; ++i)
-        if (t.translate[i] != 0.0f || t.rotate[i] != 0.0f || std::fabs(t.scale[i]) != 1.0f)
-            return false;
-    return true;
-}
-
-// Moves points by the object's transform (kept as they are when it is the identity, so that
-// .poly holds the polygonizer's numbers bit for bit). Scales are taken as absolute values, so
-// the transform never mirrors and orientation survives it.
-void transformPoints(const model::Transform& transform, exporter::Vec3* points, std::size_t n) {
-    if (isIdentity(transform)) return;
-    const render::Mat4 t = render::objectTransform(transform, {0.0, 0.0, 0.0});
-    for (std::size_t k = 0; k < n; ++k) {
-        const render::Vec3 v = render::transformPoint(t, {points[k].x, points[k].y, points[k].z});
-        points[k] = {v.x, v.y, v.z};
-    }
-}
-
-// Polygonizes every object of the prepared model with its box and grid, moved by its
-// transform: raw polygons when raw is set, else one welded, oriented part per object. Stops at
-// the first object whose surface does not cross its box. Progress goes to a terminal as
-// "Rendering N%". With prune, blocks of cells that interval bounds prove to lie on one side
-// of the surface are not sampled (the polygons are the same).
-ModelMesh polygonizeModel(model::Model& m, bool raw, bool prune) {
-    ModelMesh out;
+// Polygonizes every object of the prepared model (exporter::polygonizeModel), stopping at the
+// first object whose surface does not cross its box. Progress goes to a terminal as
+// "Rendering N%" over the slices of all objects.
+exporter::ModelMesh polygonizeModel(model::Model& m, bool raw, bool prune) {
     long long total = 0, done = 0;
     for (int i = 0; i < m.count(); ++i) total += m.object(i).grid[2];
     const bool showProgress = isatty(STDERR_FILENO) != 0;
     int shown = -1;
-    auto progress = [&](int, int) {
+    exporter::ModelMeshOptions options;
+    options.raw = raw;
+    options.prune = prune;
+    options.empty = exporter::EmptyObject::Stop;
+    options.progress = [&](int, int) {
         int percent = total > 0 ? static_cast<int>(100 * ++done / total) : 100;
         if (showProgress && percent != shown)
             std::fprintf(stderr, "\rRendering %d%%", shown = percent);
     };
-    for (int i = 0; i < m.count() && out.emptyObject.empty(); ++i) {
-        const model::ModelObject& o = m.object(i);
-        model::EvalSlot& slot = m.slots()[static_cast<std::size_t>(i)];
-        const model::BoundingBox& b = model::effectiveBox(o, m.settings);
-        exporter::MeshGrid grid{b.xmin, b.ymin, b.zmin, b.xmax, b.ymax, b.zmax,
-                                o.grid[0], o.grid[1], o.grid[2]};
-        auto sample = [&slot](float x, float y, float z) {
-            return model::evaluateAt(slot, x, y, z);
-        };
-        auto bound = [&slot](const float lo[3], const float hi[3]) {
-            lang::Interval range;
-            if (!model::boundAt(slot, lo, hi, range)) return poly::ValueBound{};
-            return poly::ValueBound{range.lo, range.hi, true};
-        };
-        poly::BoundFn bounds;
-        if (prune) bounds = bound;
-        model::GridSampler sampler(slot);
-        auto block = [&sampler](const poly::SampleBlock& b) {
-            sampler.sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values);
-        };
-        bool empty = false;
-        if (raw) {
-            exporter::Mesh mesh = exporter::polygonizeToMesh(grid, sample, progress, bounds, block);
-            empty = mesh.polygons.empty();
-            for (exporter::MeshPolygon& p : mesh.polygons) {
-                transformPoints(o.transform, p.v, static_cast<std::size_t>(p.count));
-                out.polygons.polygons.push_back(p);
-            }
-        } else {
-            exporter::MeshPart part;
-            part.name = o.name;
-            part.color = {o.polyColour.red, o.polyColour.green, o.polyColour.blue};
-            part.mesh = exporter::polygonizeToIndexedMesh(grid, sample, progress, nullptr, bounds,
-                                                      block);
-            empty = part.mesh.faces.empty();
-            transformPoints(o.transform, part.mesh.vertices.data(), part.mesh.vertices.size());
-            out.parts.push_back(std::move(part));
-        }
-        if (empty) out.emptyObject = emptyMessage(o, grid);
-        if (slot.failures > 0 && out.failures == 0)
-            out.firstError = runtimeDiagnostic(o.sourcePath, slot.firstError);
-        out.failures += slot.failures;
-    }
+    exporter::ModelMesh out = exporter::polygonizeModel(m, options);
     if (showProgress) std::fprintf(stderr, "\n");
     return out;
 }
@@ -230,11 +157,17 @@ int runMesh(int argc, char** argv) {
     }
     const bool raw = exporter::meshFormatFromPath(out) == exporter::MeshFormat::Poly;
     if (timeout > 0) armTimeout(timeout);
-    ModelMesh result = polygonizeModel(m, raw, !args->has("--no-prune"));
+    exporter::ModelMesh result = polygonizeModel(m, raw, !args->has("--no-prune"));
+    const std::string firstError =
+        result.firstErrorObject < 0
+            ? std::string()
+            : runtimeDiagnostic(m.object(result.firstErrorObject).sourcePath, result.firstError);
     if (timedOut()) return reportTimeout(kCommand, m.count() > 0 ? m.object(0).name : "", timeout);
     m.releaseFrame();
-    if (!result.emptyObject.empty()) {
-        std::fprintf(stderr, "lumovar mesh: %s\n", result.emptyObject.c_str());
+    if (result.emptyObject >= 0) {
+        const model::ModelObject& o = m.object(result.emptyObject);
+        std::fprintf(stderr, "lumovar mesh: %s\n",
+                     emptyMessage(o, exporter::objectMeshGrid(o, m.settings)).c_str());
         return kExitUserError;
     }
     const bool written = raw ? exporter::writePolyFile(out, result.polygons, error)
@@ -250,7 +183,6 @@ int runMesh(int argc, char** argv) {
     std::printf("%zu polygons: %zu triangles, %zu quadrilaterals\nwrote %s\n", triangles + quads,
                 triangles, quads, out.c_str());
     const long long failures = result.failures;
-    const std::string& firstError = result.firstError;
     if (failures > 0) {
         std::fprintf(stderr, "%s\n%lld sample points failed and were taken as outside\n",
                      firstError.c_str(), failures);
