@@ -8,8 +8,7 @@
 
 #include <ctime>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <functional>
 #include <unistd.h>
 
 #include "bench/bench_support.h"
@@ -26,22 +25,8 @@ using namespace lv;
 // This thread's processor time: the figures hold on a machine that other work keeps busy.
 struct Clock {
     using time_point = double;
-    static double now() {
-        timespec t{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
-    }
+    static double now() { return bench::threadCpuMs(); }
 };
-
-const lang::CompiledObject& part() {
-    static const lang::ObjectList objects = [] {
-        std::ifstream in(LV_SOURCE_DIR "/examples/csg_part.lv");
-        std::ostringstream text;
-        text << in.rdbuf();
-        return bench::compileOrAbort(text.str().c_str());
-    }();
-    return *lang::findObject(objects, "part");
-}
 
 double msSince(double start) { return Clock::now() - start; }
 
@@ -55,17 +40,7 @@ poly::PolygonizeRequest requestFor(const exporter::MeshGrid& g) {
 
 void meshPhases(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    const lang::CompiledObject& o = part();
-    lang::Workspace ws(o);
-    auto f = [&](float x, float y, float z) {
-        ws.values[0] = x;
-        ws.values[1] = y;
-        ws.values[2] = z;
-        float result = 0.0f;
-        lang::RuntimeError error;
-        lang::executeObject(o, ws.values.data(), ws.flags.data(), result, error);
-        return result;
-    };
+    bench::PointEval f(bench::csgPart());
     const exporter::MeshGrid grid{-10.0, -10.0, -10.0, 10.0, 10.0, 10.0, n, n, n};
     const std::string out = "/tmp/lv_bench_mesh_" + std::to_string(getpid()) + ".stl";
     double eval = 0, polygonize = 0, weld = 0, orient = 0, write = 0;
@@ -92,7 +67,7 @@ void meshPhases(benchmark::State& state) {
         long emitted = 0;
         auto count = [&](const double*, const double*, const double*, int) { ++emitted; };
         poly::PolygonizeRequest r = requestFor(grid);
-        r.sample = f;
+        r.sample = std::ref(f);
         r.emit_polygon = count;
         poly::polygonize(r);
         polygonize = msSince(start) - eval;
@@ -109,7 +84,7 @@ void meshPhases(benchmark::State& state) {
 
         start = Clock::now();
         const exporter::VertexFaces around(mesh);
-        exporter::orientOutward(mesh, around, f);
+        exporter::orientOutward(mesh, around, std::ref(f));
         exporter::chooseDiagonals(mesh, around);
         orient = msSince(start);
         orientBytes = mesh.faces.capacity() * sizeof(mesh.faces[0]) +

@@ -89,17 +89,7 @@ template <class Sampler> void run(benchmark::State& state, Sampler& sample) {
 void native(benchmark::State& state, float (*f)(float, float, float)) { run(state, f); }
 
 void interpreted(benchmark::State& state, const char* name) {
-    const lang::CompiledObject& o = *lang::findObject(program(), name);
-    lang::Workspace ws(o);
-    auto sample = [&](float x, float y, float z) {
-        ws.values[0] = x;
-        ws.values[1] = y;
-        ws.values[2] = z;
-        float result = 0.0f;
-        lang::RuntimeError error;
-        lang::executeObject(o, ws.values.data(), ws.flags.data(), result, error);
-        return result;
-    };
+    bench::PointEval sample(*lang::findObject(program(), name));
     run(state, sample);
 }
 

@@ -22,21 +22,7 @@ namespace {
 
 using namespace lv;
 
-double cpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
-}
-
-const lang::CompiledObject& part() {
-    static const lang::ObjectList objects = [] {
-        std::ifstream in(LV_SOURCE_DIR "/examples/csg_part.lv");
-        std::ostringstream text;
-        text << in.rdbuf();
-        return bench::compileOrAbort(text.str().c_str());
-    }();
-    return *lang::findObject(objects, "part");
-}
+using bench::threadCpuMs;
 
 struct Box {
     float a, b, c, d;
@@ -120,10 +106,10 @@ void run(benchmark::State& state, const lang::CompiledObject& object, double hal
         r.nx = r.ny = n, r.nz = nz;
         r.sample = sample;
         r.emit_polygon = emit;
-        const double start = cpuMs();
+        const double start = threadCpuMs();
         if (prune) poly::polygonizePruned(r, bound);
         else poly::polygonize(r);
-        ms += cpuMs() - start;
+        ms += threadCpuMs() - start;
     }
     const double runs = static_cast<double>(state.iterations());
     state.counters["evaluations"] = static_cast<double>(evaluations) / runs;
@@ -133,7 +119,7 @@ void run(benchmark::State& state, const lang::CompiledObject& object, double hal
 
 void csgPart(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    run(state, part(), 10.0, n, n, state.range(1) != 0);
+    run(state, bench::csgPart(), 10.0, n, n, state.range(1) != 0);
 }
 BENCHMARK(csgPart)->ArgsProduct({{50, 100, 200}, {0, 1}})->ArgNames({"grid", "prune"})
     ->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -148,7 +134,7 @@ BENCHMARK(boxesPlane)->Arg(0)->Arg(1)->ArgName("prune")->Unit(benchmark::kMillis
 void boxesPlaneNative(benchmark::State& state) {
     double ms = 0;
     for (auto _ : state) {
-        const double start = cpuMs();
+        const double start = threadCpuMs();
         float sink = 0.0f;
         const double d = 20.0 / 1024;
         for (int plane = 0; plane < 2; ++plane) {
@@ -160,7 +146,7 @@ void boxesPlaneNative(benchmark::State& state) {
             }
         }
         benchmark::DoNotOptimize(sink);
-        ms += cpuMs() - start;
+        ms += threadCpuMs() - start;
     }
     state.counters["evaluations"] = 2.0 * 1025 * 1025;
     state.counters["cpu_ms"] = ms / static_cast<double>(state.iterations());

@@ -1,11 +1,16 @@
 #pragma once
-// What the benchmark programs share: compiling their Lumovar text, and native versions of the
-// language's x^2 and set operations (ALPHA = 0) that compute exactly what the interpreter does.
+// What the benchmark programs share: compiling their Lumovar text, the bundled CSG part, F at
+// single points, the thread's processor time, and native versions of the language's x^2 and set
+// operations (ALPHA = 0) that compute exactly what the interpreter does.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
 
 #include "lang/compiler.h"
+#include "lang/interpreter.h"
 
 namespace lv::bench {
 
@@ -20,6 +25,44 @@ inline lang::ObjectList compileOrAbort(const char* text) {
         std::abort();
     }
     return objects;
+}
+
+// The object "part" of examples/csg_part.lv, compiled once.
+inline const lang::CompiledObject& csgPart() {
+    static const lang::ObjectList objects = [] {
+        std::ifstream in(LV_SOURCE_DIR "/examples/csg_part.lv");
+        std::ostringstream text;
+        text << in.rdbuf();
+        return compileOrAbort(text.str().c_str());
+    }();
+    return *lang::findObject(objects, "part");
+}
+
+// F of one object at single points through executeObject, in a workspace of its own.
+class PointEval {
+public:
+    explicit PointEval(const lang::CompiledObject& object) : object_(object), ws_(object) {}
+    float operator()(float x, float y, float z) {
+        ws_.values[0] = x;
+        ws_.values[1] = y;
+        ws_.values[2] = z;
+        float result = 0.0f;
+        lang::RuntimeError error;
+        lang::executeObject(object_, ws_.values.data(), ws_.flags.data(), result, error);
+        return result;
+    }
+
+private:
+    const lang::CompiledObject& object_;
+    lang::Workspace ws_;
+};
+
+// This thread's processor time in milliseconds: figures that hold on a machine that other work
+// keeps busy.
+inline double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
 }
 
 // x^2: 1 multiplied twice by v.

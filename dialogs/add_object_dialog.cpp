@@ -11,21 +11,6 @@
 
 namespace lv::dialogs {
 
-ui::MsgIcon msgIcon(NoticeIcon icon) {
-    switch (icon) {
-    case NoticeIcon::Information: return ui::MsgIcon::Information;
-    case NoticeIcon::Warning: return ui::MsgIcon::Warning;
-    case NoticeIcon::Error: return ui::MsgIcon::Error;
-    case NoticeIcon::Question: return ui::MsgIcon::Question;
-    case NoticeIcon::None: break;
-    }
-    return ui::MsgIcon::None;
-}
-
-void showNotice(ui::UiServices& ui, QWidget* parent, const Notice& notice) {
-    ui.message(parent, QString::fromStdString(notice.text), msgIcon(notice.icon));
-}
-
 AddObjectDialog::AddObjectDialog(app::SourceCache& cache, ui::ModelEvents& events,
                                  ui::UiServices& ui, QWidget* parent)
     : QDialog(parent), cache_(cache), events_(events), ui_(ui), rules_(cache, events.model()) {

@@ -7,6 +7,7 @@
 #include "app/source_cache.h"
 #include "app/ui_services.h"
 #include "dialogs/add_object_rules.h"
+#include "dialogs/show_notice.h"
 
 class QCheckBox;
 class QComboBox;
@@ -15,11 +16,6 @@ class QLineEdit;
 class QPushButton;
 
 namespace lv::dialogs {
-
-// The message-box icon of a notice.
-ui::MsgIcon msgIcon(NoticeIcon icon);
-// Shows notice through ui with the OK button.
-void showNotice(ui::UiServices& ui, QWidget* parent, const Notice& notice);
 
 class AddObjectDialog : public QDialog {
     Q_OBJECT

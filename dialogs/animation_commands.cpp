@@ -11,28 +11,28 @@ AnimationCommands::AnimationCommands(ui::UiServices& ui, model::Model& model,
       rowWindows_(rowWindows ? std::move(rowWindows) : rowWindowFactory()) {}
 
 void AnimationCommands::timeCurve(QWidget* parent) {
-    if (auto refusal = timeVariableGuard(model_)) return showMessage(parent, ui_, *refusal);
+    if (auto refusal = timeVariableGuard(model_)) return showNotice(ui_, parent, *refusal);
     TimeCurveDialog dialog(ui_, curve_, model_.timeUsage(), parent);
     dialog.exec();
 }
 
 void AnimationCommands::framesSelection(QWidget* parent) {
-    if (auto refusal = framesSelectionGuard(curve_)) return showMessage(parent, ui_, *refusal);
+    if (auto refusal = framesSelectionGuard(curve_)) return showNotice(ui_, parent, *refusal);
     FramesSelectionDialog dialog(ui_, curve_, parent);
     dialog.exec();
 }
 
 void AnimationCommands::renderAnimation(QWidget* parent) {
     if (auto refusal = animationGuard(worker_.isIdle(), model_, curve_))
-        return showMessage(parent, ui_, *refusal);
+        return showNotice(ui_, parent, *refusal);
     FramesControl control(curve_, rowWindows_);
-    if (auto failure = control.open(model_)) return showMessage(parent, ui_, *failure);
+    if (auto failure = control.open(model_)) return showNotice(ui_, parent, *failure);
     FramesControlDialog dialog(ui_, worker_, control, parent);
     dialog.exec();
 }
 
 void AnimationCommands::compileFrames(QWidget* parent) {
-    showMessage(parent, ui_, compileFramesCommand(worker_.isIdle(), curve_, film_));
+    showNotice(ui_, parent, compileFramesCommand(worker_.isIdle(), curve_, film_));
 }
 
 void AnimationCommands::playAnimation(QWidget* parent) {

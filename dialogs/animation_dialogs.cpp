@@ -26,17 +26,6 @@ namespace {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 std::string ss(const QString& s) { return s.toStdString(); }
 
-ui::MsgIcon iconOf(AnimIcon icon) {
-    switch (icon) {
-    case AnimIcon::None: return ui::MsgIcon::None;
-    case AnimIcon::Information: return ui::MsgIcon::Information;
-    case AnimIcon::Warning: return ui::MsgIcon::Warning;
-    case AnimIcon::Stop: return ui::MsgIcon::Error;
-    case AnimIcon::Question: return ui::MsgIcon::Question;
-    }
-    return ui::MsgIcon::None;
-}
-
 QFont arial8() {
     QFont font("Arial");
     font.setPointSize(8);
@@ -63,10 +52,6 @@ render::TimeCurveRow* rowOf(const QTreeWidgetItem* item) {
 }
 
 } // namespace
-
-void showMessage(QWidget* parent, ui::UiServices& ui, const AnimMessage& message) {
-    ui.message(parent, qs(message.text), iconOf(message.icon));
-}
 
 // ---------------------------------------------------------------- row edit
 
@@ -107,8 +92,7 @@ void RowEditDialog::accept() {
     for (int i = 0; i < 3; ++i) texts[i] = ss(fields_[static_cast<std::size_t>(i + 1)]->text());
     if (auto refusal =
             readRowEdit(edit_, ss(fields_[0]->text()), texts, insertion_, rowCount_, values_)) {
-        showMessage(this, ui_, *refusal);
-        if (refusal->field >= 0) ui::focusAndSelect(fields_[std::size_t(refusal->field)]);
+        showNotice(ui_, this, *refusal, noticeField(*refusal, fields_));
         return;
     }
     QDialog::accept();
@@ -281,8 +265,7 @@ void FramesSelectionDialog::choiceChanged() {
 
 void FramesSelectionDialog::accept() {
     if (auto refusal = storeFramesSelection(curve_, single_->isChecked(), ss(number_->text()))) {
-        showMessage(this, ui_, *refusal);
-        ui::focusAndSelect(number_);
+        showNotice(ui_, this, *refusal, number_);
         return;
     }
     QDialog::accept();
@@ -374,7 +357,7 @@ void FramesControlDialog::setControlsVisible(bool visible) {
 
 void FramesControlDialog::startRun() {
     setControlsVisible(false);
-    if (auto failure = control_.prepareJobs()) showMessage(this, ui_, *failure);
+    if (auto failure = control_.prepareJobs()) showNotice(ui_, this, *failure);
     rendering_ = true;
     const bool started = worker_.start([this] {
         control_.runRows([this](const FramesDisplay& d) {
@@ -400,8 +383,7 @@ void FramesControlDialog::finishRun() {
 void FramesControlDialog::showTarget() {
     if (rendering_) return;
     if (auto refusal = control_.chooseTarget(checkedChoice(), ss(number_->text()))) {
-        showMessage(this, ui_, *refusal);
-        ui::focusAndSelect(number_);
+        showNotice(ui_, this, *refusal, number_);
         return;
     }
     applyDisplay(control_.display());

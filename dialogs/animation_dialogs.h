@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "app/ui_services.h"
+#include "dialogs/show_notice.h"
 
 class QButtonGroup;
 class QGroupBox;
@@ -21,9 +22,6 @@ class QSlider;
 class QTreeWidget;
 
 namespace lv::dialogs {
-
-// Shows message in a box on parent with its icon.
-void showMessage(QWidget* parent, ui::UiServices& ui, const AnimMessage& message);
 
 // The row edit: "Insertion Dialog" or "Modification Dialog". Fields 0 index, 1..3 T1..T3.
 class RowEditDialog : public QDialog {

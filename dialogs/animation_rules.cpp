@@ -42,23 +42,23 @@ std::optional<long long> parseStrictInt(const std::string& text) {
 
 } // namespace
 
-std::optional<AnimMessage> timeVariableGuard(const model::Model& model) {
+std::optional<Notice> timeVariableGuard(const model::Model& model) {
     if (usesTime(model.timeUsage())) return std::nullopt;
-    return AnimMessage{kTimeVariablesNeeded, AnimIcon::Information};
+    return Notice{kTimeVariablesNeeded, NoticeIcon::Information};
 }
 
-std::optional<AnimMessage> animationGuard(bool workerIdle, const model::Model& model,
-                                          const render::TimeCurve& curve) {
-    if (!workerIdle) return AnimMessage{kRenderBusy, AnimIcon::None};
-    if (model.count() == 0) return AnimMessage{kNoObjectsToRender, AnimIcon::None};
-    if (!usesTime(model.timeUsage())) return AnimMessage{kNoTimeParameters, AnimIcon::None};
-    if (curve.count() == 0) return AnimMessage{kNoTimeCurveRows, AnimIcon::None};
+std::optional<Notice> animationGuard(bool workerIdle, const model::Model& model,
+                                     const render::TimeCurve& curve) {
+    if (!workerIdle) return Notice{kRenderBusy, NoticeIcon::None};
+    if (model.count() == 0) return Notice{kNoObjectsToRender, NoticeIcon::None};
+    if (!usesTime(model.timeUsage())) return Notice{kNoTimeParameters, NoticeIcon::None};
+    if (curve.count() == 0) return Notice{kNoTimeCurveRows, NoticeIcon::None};
     return std::nullopt;
 }
 
-std::optional<AnimMessage> framesSelectionGuard(const render::TimeCurve& curve) {
+std::optional<Notice> framesSelectionGuard(const render::TimeCurve& curve) {
     if (curve.count() > 0) return std::nullopt;
-    return AnimMessage{kNoTimeCurveYet, AnimIcon::Information};
+    return Notice{kNoTimeCurveYet, NoticeIcon::Information};
 }
 
 std::string indexText(int frameNumber) { return format("% 10d", frameNumber); }
@@ -111,22 +111,21 @@ RowEdit modificationEdit(int frameNumber, const std::array<std::string, 3>& show
     return edit;
 }
 
-std::optional<AnimMessage> readRowEdit(const RowEdit& edit, const std::string& indexText,
-                                       const std::array<std::string, 3>& valueTexts,
-                                       bool insertion, int rowCount, RowValues& out) {
+std::optional<Notice> readRowEdit(const RowEdit& edit, const std::string& indexText,
+                                  const std::array<std::string, 3>& valueTexts,
+                                  bool insertion, int rowCount, RowValues& out) {
     RowValues read;
     const auto index = parseStrictInt(indexText);
-    if (!index) return AnimMessage{kEnterInteger, AnimIcon::Stop, 0};
+    if (!index) return Notice{kEnterInteger, NoticeIcon::Error, 0};
     for (int i = 0; i < 3; ++i) {
         if (!edit.valueEnabled[i]) continue;
         const auto value = app::parseStrictReal(valueTexts[i]);
-        if (!value) return AnimMessage{kEnterNumber, AnimIcon::Stop, i + 1};
-        if (!app::isStorableFloat(*value)) return AnimMessage{kEnterFinite, AnimIcon::Stop, i + 1};
+        if (!value) return Notice{kEnterNumber, NoticeIcon::Error, i + 1};
+        if (!app::isStorableFloat(*value)) return Notice{kEnterFinite, NoticeIcon::Error, i + 1};
         read.values[i] = *value;
     }
     if (insertion && (*index < 1 || *index > rowCount + 1))
-        return AnimMessage{format("Index must be in range 1..%d", rowCount + 1), AnimIcon::Stop,
-                           0};
+        return Notice{format("Index must be in range 1..%d", rowCount + 1), NoticeIcon::Error, 0};
     read.index = static_cast<int>(std::clamp<long long>(*index, std::numeric_limits<int>::min(),
                                                         std::numeric_limits<int>::max()));
     out = read;
@@ -160,13 +159,13 @@ FramesSelection framesSelectionOf(const render::TimeCurve& curve) {
     return s;
 }
 
-std::optional<AnimMessage> storeFramesSelection(render::TimeCurve& curve, bool single,
-                                                const std::string& numberText) {
+std::optional<Notice> storeFramesSelection(render::TimeCurve& curve, bool single,
+                                           const std::string& numberText) {
     if (single) {
         const long long k = app::parseLooseInt(numberText);
         if (k < 1 || k > curve.count())
-            return AnimMessage{format("Frame number must be in range 1..%d", curve.count()),
-                               AnimIcon::Stop, 0};
+            return Notice{format("Frame number must be in range 1..%d", curve.count()),
+                          NoticeIcon::Error, 0};
         curve.setSelectedRow(curve.rowAt(static_cast<int>(k)));
     }
     curve.setAllFrames(!single);
@@ -182,12 +181,12 @@ ShowChoice fallbackChoice(ShowChoice choice, const FramesDisplay& display) {
 FramesControl::FramesControl(render::TimeCurve& curve, render::WindowFactory factory)
     : curve_(curve), factory_(std::move(factory)) {}
 
-std::optional<AnimMessage> FramesControl::open(const model::Model& live) {
+std::optional<Notice> FramesControl::open(const model::Model& live) {
     previous_ = nullptr;
     current_ = nullptr;
     if (!curve_.resetFrames(live))
-        return AnimMessage{"There is not enough memory to copy the model for the animation.",
-                           AnimIcon::Stop};
+        return Notice{"There is not enough memory to copy the model for the animation.",
+                      NoticeIcon::Error};
     usage_ = curve_.snapshot()->timeUsage();
     allFrames_ = curve_.allFrames();
     current_ = curve_.startRow();
@@ -212,8 +211,8 @@ FramesDisplay FramesControl::displayOf(const render::TimeCurveRow* row) const {
 
 FramesDisplay FramesControl::display() const { return displayOf(current_); }
 
-std::optional<AnimMessage> FramesControl::chooseTarget(ShowChoice choice,
-                                                       const std::string& numberText) {
+std::optional<Notice> FramesControl::chooseTarget(ShowChoice choice,
+                                                  const std::string& numberText) {
     allFrames_ = false;
     const int current = current_ ? curve_.frameNumber(current_) : 0;
     long long target = 0;
@@ -223,9 +222,9 @@ std::optional<AnimMessage> FramesControl::chooseTarget(ShowChoice choice,
     case ShowChoice::Particular: target = app::parseLooseInt(numberText); break;
     }
     if (target < 1 || target > curve_.count())
-        return AnimMessage{
+        return Notice{
             format("Selected frame index must be in range\nfrom %d to %d", 1, curve_.count()),
-            AnimIcon::Information, 0};
+            NoticeIcon::Information, 0};
     current_ = curve_.rowAt(static_cast<int>(target));
     return std::nullopt;
 }
@@ -234,8 +233,8 @@ render::TimeCurveRow* FramesControl::runStart() const {
     return allFrames_ ? curve_.rowAt(1) : current_;
 }
 
-std::optional<AnimMessage> FramesControl::prepareJobs() {
-    std::optional<AnimMessage> failure;
+std::optional<Notice> FramesControl::prepareJobs() {
+    std::optional<Notice> failure;
     render::TimeCurveRow* start = runStart();
     const int first = start ? curve_.frameNumber(start) : 0;
     if (first == 0) return std::nullopt;
@@ -248,10 +247,10 @@ std::optional<AnimMessage> FramesControl::prepareJobs() {
             row->job.reset();
         }
         if (!curve_.prepareJob(*row, factory_) && !failure)
-            failure = AnimMessage{format("Frame %d cannot be prepared for rendering: there is "
-                                         "no model copy or no window for it.",
-                                         k),
-                                  AnimIcon::Stop};
+            failure = Notice{format("Frame %d cannot be prepared for rendering: there is "
+                                    "no model copy or no window for it.",
+                                    k),
+                             NoticeIcon::Error};
     }
     return failure;
 }
@@ -291,14 +290,14 @@ void FramesControl::hideCurrent() {
     if (current_ && curve_.frameNumber(current_) != 0 && current_->job) current_->job->hide();
 }
 
-AnimMessage compileFramesCommand(bool workerIdle, render::TimeCurve& curve,
+Notice compileFramesCommand(bool workerIdle, render::TimeCurve& curve,
                                  render::TempFilm& film) {
-    if (!workerIdle) return {kExportBusy, AnimIcon::Warning};
-    if (!curve.anyFrameRendered()) return {kNoReadyFrames, AnimIcon::Information};
+    if (!workerIdle) return {kExportBusy, NoticeIcon::Warning};
+    if (!curve.anyFrameRendered()) return {kNoReadyFrames, NoticeIcon::Information};
     std::string error;
     if (film.compile(render::renderedFrames(curve), error))
-        return {kFilmBuilt, AnimIcon::Information};
-    return {kFilmFailed, AnimIcon::Stop};
+        return {kFilmBuilt, NoticeIcon::Information};
+    return {kFilmFailed, NoticeIcon::Error};
 }
 
 bool FilmPlayback::open(int fd, const std::string& path, std::string& error) {

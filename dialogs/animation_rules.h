@@ -9,21 +9,12 @@
 #include <vector>
 
 #include "app/command_guards.h"
+#include "dialogs/notice.h"
 #include "model/model.h"
 #include "render/film.h"
 #include "render/time_curve.h"
 
 namespace lv::dialogs {
-
-enum class AnimIcon { None, Information, Warning, Stop, Question };
-
-// A message box to show; field is the edit that then gets the focus with its text selected
-// (numbered per dialog), -1 for none.
-struct AnimMessage {
-    std::string text;
-    AnimIcon icon = AnimIcon::None;
-    int field = -1;
-};
 
 // The command refusals and film messages, worded once for the main window and these dialogs.
 inline constexpr const char* kNoTimeCurveYet = app::kMsgDefineTimeCurve;
@@ -47,12 +38,12 @@ inline constexpr const char* kEnterFinite =
 
 // --- Guards of the commands (nullopt: go on).
 // "Time &Curve": some binding must use a time variable (information box).
-std::optional<AnimMessage> timeVariableGuard(const model::Model& model);
+std::optional<Notice> timeVariableGuard(const model::Model& model);
 // "Render &Animation": worker idle, objects present, a time variable used, rows present.
-std::optional<AnimMessage> animationGuard(bool workerIdle, const model::Model& model,
-                                          const render::TimeCurve& curve);
+std::optional<Notice> animationGuard(bool workerIdle, const model::Model& model,
+                                     const render::TimeCurve& curve);
 // Rendering > "&Animation": the curve must have rows (information box).
-std::optional<AnimMessage> framesSelectionGuard(const render::TimeCurve& curve);
+std::optional<Notice> framesSelectionGuard(const render::TimeCurve& curve);
 
 // --- Time curve list.
 // The Index column of frame k: "% 10d".
@@ -86,9 +77,9 @@ struct RowValues {
 };
 // Reads the edit texts (index strictly as an integer, values strictly as numbers, only the
 // enabled ones) and for an insertion checks the index against 1 .. rowCount + 1.
-std::optional<AnimMessage> readRowEdit(const RowEdit& edit, const std::string& indexText,
-                                       const std::array<std::string, 3>& valueTexts,
-                                       bool insertion, int rowCount, RowValues& out);
+std::optional<Notice> readRowEdit(const RowEdit& edit, const std::string& indexText,
+                                  const std::array<std::string, 3>& valueTexts,
+                                  bool insertion, int rowCount, RowValues& out);
 // Inserts a row with the used variables' values (others 0) as number values.index.
 render::TimeCurveRow* insertRowValues(render::TimeCurve& curve, const RowValues& values,
                                       const model::TimeUsage& usage);
@@ -104,8 +95,8 @@ struct FramesSelection {
 };
 FramesSelection framesSelectionOf(const render::TimeCurve& curve);
 // OK: checks the number of a single frame and stores the all-frames flag and selected row.
-std::optional<AnimMessage> storeFramesSelection(render::TimeCurve& curve, bool single,
-                                                const std::string& numberText);
+std::optional<Notice> storeFramesSelection(render::TimeCurve& curve, bool single,
+                                           const std::string& numberText);
 
 // --- "Animation frames control".
 enum class ShowChoice { Next, Previous, Particular };
@@ -128,14 +119,14 @@ public:
     FramesControl(render::TimeCurve& curve, render::WindowFactory factory);
     // Opening: deletes every row's job and renews the curve's snapshot from live, takes the time
     // usage, the all-frames flag and the start row. A message when no snapshot can be made.
-    std::optional<AnimMessage> open(const model::Model& live);
+    std::optional<Notice> open(const model::Model& live);
     FramesDisplay display() const;
     // "&Show": the target frame (Next, Previous or the number text) becomes current; single-frame
     // mode from now on. The range message (field 0) for a particular number out of range.
-    std::optional<AnimMessage> chooseTarget(ShowChoice choice, const std::string& numberText);
+    std::optional<Notice> chooseTarget(ShowChoice choice, const std::string& numberText);
     // Makes the jobs of the rows the next run renders, on the UI thread. A message naming the
     // first row whose job cannot be made (that row is skipped by the run).
-    std::optional<AnimMessage> prepareJobs();
+    std::optional<Notice> prepareJobs();
     // The run, on the worker: for each row, current row, onRow(display), then the previous
     // window's place is taken, that window hidden, and the row's window shown there (up to date)
     // or rendered there.
@@ -164,7 +155,7 @@ private:
 
 // --- "Compile Frames to &AVI": the worker check, the frames check, the compilation and its
 // message. A failed compilation leaves the film not ready.
-AnimMessage compileFramesCommand(bool workerIdle, render::TimeCurve& curve,
+Notice compileFramesCommand(bool workerIdle, render::TimeCurve& curve,
                                  render::TempFilm& film);
 
 // --- Playback: which frame a sample shows and how the clock advances.

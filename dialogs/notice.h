@@ -1,6 +1,7 @@
 #pragma once
-// What a dialog's rules ask the widgets to tell the user: a message text and its icon. Qt-free,
-// so rules stay testable without widgets; the widgets show it through lv::ui::UiServices.
+// What a dialog's rules ask the widgets to tell the user: a message text, its icon and the field
+// to focus. Qt-free, so rules stay testable without widgets; the widgets show it with showNotice
+// (dialogs/show_notice.h).
 #include <string>
 
 namespace lv::dialogs {
@@ -8,9 +9,12 @@ namespace lv::dialogs {
 // The icon of a message box by its style (the widgets map it onto lv::ui::MsgIcon).
 enum class NoticeIcon { None, Information, Warning, Error, Question };
 
+// A message box to show; field is the edit that then gets the focus with its text selected
+// (numbered per dialog, as each rule says), -1 for none.
 struct Notice {
     std::string text;
     NoticeIcon icon = NoticeIcon::None;
+    int field = -1;
 };
 
 // The refusal of a typed number that is not finite or lies beyond single precision.

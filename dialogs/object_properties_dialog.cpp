@@ -15,7 +15,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "dialogs/add_object_dialog.h"
+#include "dialogs/show_notice.h"
 
 namespace lv::dialogs {
 
@@ -116,12 +116,12 @@ ObjectPropertiesDialog::ObjectPropertiesDialog(ui::ModelEvents& events, ui::UiSe
     });
     connect(constant_, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (std::optional<Notice> refused = rules_.typeConstant(text.toStdString()))
-            refuse(*refused, constant_);
+            showNotice(ui_, this, *refused, constant_);
         else mirrorRows();
     });
     connect(value_, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (std::optional<Notice> refused = rules_.typeTransformValue(text.toStdString()))
-            refuse(*refused, value_);
+            showNotice(ui_, this, *refused, value_);
         else mirrorRows();
     });
     connect(buttons_, &QDialogButtonBox::accepted, this, &ObjectPropertiesDialog::accept);
@@ -193,14 +193,9 @@ void ObjectPropertiesDialog::mirrorControls() {
     value_->setText(QString::fromStdString(rules_.valueFieldText()));
 }
 
-void ObjectPropertiesDialog::refuse(const Notice& notice, QLineEdit* field) {
-    showNotice(ui_, this, notice);
-    ui::focusAndSelect(field);
-}
-
 void ObjectPropertiesDialog::accept() {
     if (std::optional<Notice> refused = rules_.okRefusal()) {
-        refuse(*refused, rules_.bindingControlsVisible() ? constant_ : value_);
+        showNotice(ui_, this, *refused, rules_.bindingControlsVisible() ? constant_ : value_);
         return;
     }
     events_.replaceObjects(rules_.copies(), rules_.selectedCopy());

@@ -45,7 +45,6 @@ private:
     void mirrorAll();
     void mirrorRows();
     void mirrorControls();
-    void refuse(const Notice& notice, QLineEdit* field);
 
     ui::ModelEvents& events_;
     ui::UiServices& ui_;

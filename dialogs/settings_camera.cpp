@@ -83,20 +83,20 @@ std::array<std::string, 9> cameraTexts(const model::ModelSettings& s) {
     return texts;
 }
 
-std::optional<Refusal> storeCamera(const std::array<std::string, 9>& texts,
-                                   model::ModelSettings& settings) {
+std::optional<Notice> storeCamera(const std::array<std::string, 9>& texts,
+                                  model::ModelSettings& settings) {
     std::array<double, 9> v{};
     for (std::size_t i = 0; i < 9; ++i) {
         v[i] = app::parseLooseReal(texts[i]);
         if (!app::isStorableFloat(v[i]))
-            return Refusal{kNotFiniteMessage, static_cast<int>(i), RefusalIcon::Stop};
+            return Notice{kNotFiniteMessage, NoticeIcon::Error, static_cast<int>(i)};
     }
     const Vec3 d = vecAt(v, 0) - vecAt(v, 3);
     const double distance = render::length(d);
     if (!(distance >= kMinCameraDistance && distance <= kMaxCameraDistance))
-        return Refusal{cameraDistanceMessage(), kPositionXField, RefusalIcon::Stop};
+        return Notice{cameraDistanceMessage(), NoticeIcon::Error, kPositionXField};
     if (collinear(d, vecAt(v, 6), 0.01))
-        return Refusal{kCollinearSkyMessage, kSkyXField, RefusalIcon::Stop};
+        return Notice{kCollinearSkyMessage, NoticeIcon::Error, kSkyXField};
     auto f = [&](std::size_t i) { return static_cast<float>(v[i]); };
     settings.cameraPosition = {f(0), f(1), f(2)};
     settings.lookAt = {f(3), f(4), f(5)};

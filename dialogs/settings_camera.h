@@ -24,8 +24,8 @@ std::array<std::string, 9> cameraTexts(const model::ModelSettings& settings);
 // Reads the nine fields (non-finite values refused at their field), then checks the distance
 // (focus on position X) and that the view direction is not collinear with the sky, a zero sky
 // included (focus on sky X). Stores the nine values as floats only when all checks pass.
-std::optional<Refusal> storeCamera(const std::array<std::string, 9>& texts,
-                                   model::ModelSettings& settings);
+std::optional<Notice> storeCamera(const std::array<std::string, 9>& texts,
+                                  model::ModelSettings& settings);
 
 // The nine texts with the look-at point at the centre of all objects' boxes (as placed by their
 // transforms; the default box when the model has no objects) and the camera on its current side

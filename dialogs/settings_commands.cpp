@@ -15,7 +15,7 @@ bool runModelSpace(QWidget* parent, ui::UiServices& ui, model::Model& model) {
 bool runTimeVariables(QWidget* parent, ui::UiServices& ui, model::Model& model) {
     const model::TimeUsage usage = model.timeUsage();
     if (auto refusal = timeVariablesGuard(usage)) {
-        showRefusal(parent, ui, *refusal, {});
+        showNotice(ui, parent, *refusal);
         return false;
     }
     TimeVariablesDialog dialog(ui, model.settings.timeDefaults, usage, parent);

@@ -66,7 +66,7 @@ ModelSpaceDialog::ModelSpaceDialog(ui::UiServices& ui, const model::BoundingBox&
 
 void ModelSpaceDialog::accept() {
     if (auto refusal = storeModelSpace(textsOf<6>(fields_), box_))
-        return showRefusal(this, ui_, *refusal, fields_);
+        return showNotice(ui_, this, *refusal, noticeField(*refusal, fields_));
     QDialog::accept();
 }
 
@@ -92,7 +92,7 @@ TimeVariablesDialog::TimeVariablesDialog(ui::UiServices& ui, const std::array<fl
 
 void TimeVariablesDialog::accept() {
     if (auto refusal = storeTimeVariables(textsOf<3>(fields_), values_))
-        return showRefusal(this, ui_, *refusal, fields_);
+        return showNotice(ui_, this, *refusal, noticeField(*refusal, fields_));
     QDialog::accept();
 }
 
@@ -136,7 +136,7 @@ QRadioButton* ImageSizeDialog::target(SettingsTarget t) const {
 void ImageSizeDialog::accept() {
     if (auto refusal = storeImageSize(ss(fields_[0]->text()), ss(fields_[1]->text()),
                                       checkedTarget(targets_), settings_))
-        return showRefusal(this, ui_, *refusal, fields_);
+        return showNotice(ui_, this, *refusal, noticeField(*refusal, fields_));
     QDialog::accept();
 }
 
@@ -251,7 +251,8 @@ void LumovarPropertiesDialog::accept() {
     if (ui_.message(this, qs(epsAlphaQuestion(eps, alpha)), ui::MsgIcon::Question,
                     ui::MsgButtons::YesNo, ui::MsgResult::Yes) != ui::MsgResult::Yes)
         return;
-    if (auto refusal = storeEpsAlpha(eps, alpha)) return showRefusal(this, ui_, *refusal, fields_);
+    if (auto refusal = storeEpsAlpha(eps, alpha))
+        return showNotice(ui_, this, *refusal, noticeField(*refusal, fields_));
     QDialog::accept();
 }
 

@@ -14,8 +14,8 @@ constexpr double kMinMaxGradient = 0.1;
 constexpr double kMinAccuracy = 1e-6;
 constexpr double kMaxAccuracy = 0.1;
 
-Refusal stop(const char* message, int field) {
-    return Refusal{message, field, RefusalIcon::Stop};
+Notice stop(const char* message, int field) {
+    return Notice{message, NoticeIcon::Error, field};
 }
 
 bool nameBefore(const std::string& a, const std::string& b) {
@@ -95,8 +95,8 @@ std::array<std::string, 6> RenderingPropertiesSession::defaultBoxTexts() const {
     return boxTexts(defaultBox_);
 }
 
-std::optional<Refusal> RenderingPropertiesSession::applyBox(const PropertyFields& f,
-                                                         model::ModelObject& o) {
+std::optional<Notice> RenderingPropertiesSession::applyBox(const PropertyFields& f,
+                                                           model::ModelObject& o) {
     if (!f.custom) {
         o.customBox = 0;
         return std::nullopt;
@@ -112,8 +112,8 @@ std::optional<Refusal> RenderingPropertiesSession::applyBox(const PropertyFields
     return std::nullopt;
 }
 
-std::optional<Refusal> RenderingPropertiesSession::applyGrids(const PropertyFields& f,
-                                                           model::ModelObject& o) {
+std::optional<Notice> RenderingPropertiesSession::applyGrids(const PropertyFields& f,
+                                                             model::ModelObject& o) {
     std::array<int, 3> counts{};
     for (int i = 0; i < 3; ++i) {
         const long long n = app::parseLooseInt(f.grid[static_cast<std::size_t>(i)]);
@@ -125,7 +125,7 @@ std::optional<Refusal> RenderingPropertiesSession::applyGrids(const PropertyFiel
     return std::nullopt;
 }
 
-std::optional<Refusal> RenderingPropertiesSession::apply(const PropertyFields& f) {
+std::optional<Notice> RenderingPropertiesSession::apply(const PropertyFields& f) {
     if (copies_.empty()) return std::nullopt;
     model::ModelObject& o =
         *copies_[static_cast<std::size_t>(entryToCopy_[static_cast<std::size_t>(selected_)])];

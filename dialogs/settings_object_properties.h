@@ -42,7 +42,7 @@ inline constexpr const char* kGridTooLargeMessage =
 inline constexpr const char* kMaxGradientMessage = "Max Gradient must be not less than 0.1";
 inline constexpr const char* kAccuracyMessage = "Accuracy must be in range 1e-6 .. 1e-1";
 
-// The controls of all pages. Refusal fields: box 0..5 (Xmin, Ymin, Zmin, Xmax, Ymax, Zmax),
+// The controls of all pages. Refused fields: box 0..5 (Xmin, Ymin, Zmin, Xmax, Ymax, Zmax),
 // grids 0..2 (X, Y, Z), max gradient 0, accuracy 0.
 struct PropertyFields {
     bool custom = false;                // box: "Custom" selected; the edits are enabled
@@ -76,7 +76,7 @@ public:
     std::array<std::string, 6> defaultBoxTexts() const;
     // Validates the visible page of fields and stores it into the selected copy; a refusal
     // stores nothing. The colour pages also remember alsoOther for both colour pages.
-    std::optional<Refusal> apply(const PropertyFields& fields);
+    std::optional<Notice> apply(const PropertyFields& fields);
     // Replaces model's objects by copies of the session's, in order, and makes the copy of the
     // selected object current.
     void finish(model::Model& model) const;
@@ -86,8 +86,8 @@ public:
     const std::vector<std::unique_ptr<model::ModelObject>>& copies() const { return copies_; }
 
 private:
-    std::optional<Refusal> applyBox(const PropertyFields& fields, model::ModelObject& object);
-    std::optional<Refusal> applyGrids(const PropertyFields& fields, model::ModelObject& object);
+    std::optional<Notice> applyBox(const PropertyFields& fields, model::ModelObject& object);
+    std::optional<Notice> applyGrids(const PropertyFields& fields, model::ModelObject& object);
 
     std::vector<std::unique_ptr<model::ModelObject>> copies_; // model order
     std::vector<std::string> names_;

@@ -211,7 +211,7 @@ void RenderingPropertiesDialog::choosePage(int page) {
 
 void RenderingPropertiesDialog::applyPage() {
     if (auto refusal = session_.apply(fieldsShown()))
-        showRefusal(this, ui_, *refusal, pageFields());
+        showNotice(ui_, this, *refusal, noticeField(*refusal, pageFields()));
 }
 
 void RenderingPropertiesDialog::chooseCustom(bool custom) {
@@ -273,7 +273,7 @@ void CameraDialog::accept() {
     std::array<std::string, 9> texts;
     for (std::size_t i = 0; i < 9; ++i) texts[i] = ss(fields_[i]->text());
     if (auto refusal = storeCamera(texts, settings_))
-        return showRefusal(this, ui_, *refusal, fields_);
+        return showNotice(ui_, this, *refusal, noticeField(*refusal, fields_));
     QDialog::accept();
 }
 

@@ -9,8 +9,8 @@ namespace lv::dialogs {
 
 namespace {
 
-Refusal stop(std::string message, int field) {
-    return Refusal{std::move(message), field, RefusalIcon::Stop};
+Notice stop(std::string message, int field) {
+    return Notice{std::move(message), NoticeIcon::Error, field};
 }
 
 // "<what> must be in range <low> .. <high>."
@@ -32,16 +32,16 @@ bool inImageRange(long long value, int low, int high) { return value >= low && v
 
 } // namespace
 
-std::optional<Refusal> readLooseFloat(const std::string& text, int field, float& out) {
+std::optional<Notice> readLooseFloat(const std::string& text, int field, float& out) {
     const double v = app::parseLooseReal(text);
     if (!app::isStorableFloat(v)) return stop(kNotFiniteMessage, field);
     out = asFloat(v);
     return std::nullopt;
 }
 
-std::optional<Refusal> readStrictFloat(const std::string& text, int field, float& out) {
+std::optional<Notice> readStrictFloat(const std::string& text, int field, float& out) {
     const std::optional<double> v = app::parseStrictReal(text);
-    if (!v) return Refusal{kNotANumberMessage, field, RefusalIcon::Warning};
+    if (!v) return Notice{kNotANumberMessage, NoticeIcon::Warning, field};
     if (!app::isStorableFloat(*v)) return stop(kNotFiniteMessage, field);
     out = asFloat(*v);
     return std::nullopt;
@@ -53,8 +53,8 @@ std::array<std::string, 6> modelSpaceTexts(const model::BoundingBox& box) {
             app::formatFieldReal(box.zmin), app::formatFieldReal(box.zmax)};
 }
 
-std::optional<Refusal> storeModelSpace(const std::array<std::string, 6>& texts,
-                                       model::BoundingBox& box) {
+std::optional<Notice> storeModelSpace(const std::array<std::string, 6>& texts,
+                                      model::BoundingBox& box) {
     std::array<float, 6> v{};
     for (int i = 0; i < 6; ++i)
         if (auto refusal = readLooseFloat(texts[static_cast<std::size_t>(i)], i,
@@ -69,9 +69,9 @@ std::optional<Refusal> storeModelSpace(const std::array<std::string, 6>& texts,
     return std::nullopt;
 }
 
-std::optional<Refusal> timeVariablesGuard(const model::TimeUsage& usage) {
+std::optional<Notice> timeVariablesGuard(const model::TimeUsage& usage) {
     if (usage.t1 || usage.t2 || usage.t3) return std::nullopt;
-    return Refusal{kNoTimeVariablesMessage, -1, RefusalIcon::Information};
+    return Notice{kNoTimeVariablesMessage, NoticeIcon::Information, -1};
 }
 
 std::array<std::string, 3> timeVariableTexts(const std::array<float, 3>& values) {
@@ -83,8 +83,8 @@ std::array<bool, 3> timeVariableEnabled(const model::TimeUsage& usage) {
     return {usage.t1, usage.t2, usage.t3};
 }
 
-std::optional<Refusal> storeTimeVariables(const std::array<std::string, 3>& texts,
-                                          std::array<float, 3>& values) {
+std::optional<Notice> storeTimeVariables(const std::array<std::string, 3>& texts,
+                                         std::array<float, 3>& values) {
     std::array<float, 3> v{};
     for (int i = 0; i < 3; ++i)
         if (auto refusal = readStrictFloat(texts[static_cast<std::size_t>(i)], i,
@@ -102,8 +102,8 @@ model::ImageSize imageSizeOf(const model::ModelSettings& settings, SettingsTarge
     return branch == SettingsTarget::Raytracing ? settings.rayImage : settings.polyImage;
 }
 
-std::optional<Refusal> storeImageSize(const std::string& horizontal, const std::string& vertical,
-                                      SettingsTarget choice, model::ModelSettings& settings) {
+std::optional<Notice> storeImageSize(const std::string& horizontal, const std::string& vertical,
+                                     SettingsTarget choice, model::ModelSettings& settings) {
     const long long width = app::parseLooseInt(horizontal);
     if (!inImageRange(width, kMinImageWidth, kMaxImageWidth))
         return stop(rangeMessage("Horizontal", kMinImageWidth, kMaxImageWidth), 0);
@@ -156,7 +156,7 @@ std::string epsAlphaQuestion(const std::string& epsText, const std::string& alph
            ";\nALPHA = " + fieldText(app::parseLooseReal(alphaText)) + "?";
 }
 
-std::optional<Refusal> storeEpsAlpha(const std::string& epsText, const std::string& alphaText) {
+std::optional<Notice> storeEpsAlpha(const std::string& epsText, const std::string& alphaText) {
     const double eps = app::parseLooseReal(epsText);
     const double alpha = app::parseLooseReal(alphaText);
     // Checked on the floats that will be stored: an EPS that rounds to 0 is refused too.

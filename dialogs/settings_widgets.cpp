@@ -36,14 +36,4 @@ QLineEdit* addLabelledEdit(QGridLayout* grid, int row, int column, const QString
     return edit;
 }
 
-void showRefusal(QWidget* parent, ui::UiServices& ui, const Refusal& refusal,
-                 const std::vector<QLineEdit*>& fields) {
-    ui::MsgIcon icon = ui::MsgIcon::Error;
-    if (refusal.icon == RefusalIcon::Information) icon = ui::MsgIcon::Information;
-    if (refusal.icon == RefusalIcon::Warning) icon = ui::MsgIcon::Warning;
-    ui.message(parent, qs(refusal.message), icon);
-    if (refusal.field >= 0 && refusal.field < static_cast<int>(fields.size()))
-        ui::focusAndSelect(fields[static_cast<std::size_t>(refusal.field)]);
-}
-
 } // namespace lv::dialogs

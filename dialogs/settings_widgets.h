@@ -1,6 +1,6 @@
 #pragma once
-// Small pieces shared by the settings dialogs' widgets: labelled edits, the colour swatch and
-// showing a refusal.
+// Small pieces shared by the settings dialogs' widgets: labelled edits and the colour swatch.
+// Refusals are shown with showNotice (dialogs/show_notice.h).
 // First, before any Qt header: Qt's keyword macros would rewrite Model::slots().
 #include "model/model.h"
 
@@ -9,6 +9,7 @@
 
 #include "app/ui_services.h"
 #include "dialogs/settings_rules.h"
+#include "dialogs/show_notice.h"
 #include <QFrame>
 #include <QString>
 
@@ -36,11 +37,6 @@ model::Rgb fromQColor(const QColor& colour);
 // edit's buddy.
 QLineEdit* addLabelledEdit(QGridLayout* grid, int row, int column, const QString& label,
                            QLabel** labelOut = nullptr);
-
-// Shows refusal's message on parent through ui, then focuses fields[refusal.field] (when there
-// is one) with its text selected.
-void showRefusal(QWidget* parent, ui::UiServices& ui, const Refusal& refusal,
-                 const std::vector<QLineEdit*>& fields);
 
 inline QString qs(const std::string& text) { return QString::fromStdString(text); }
 inline std::string ss(const QString& text) { return text.toStdString(); }

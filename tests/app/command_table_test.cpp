@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <string>
@@ -156,71 +157,68 @@ TEST(CommandTable, ToolbarHasTenEntriesInOrder) {
     EXPECT_STREQ(extraShortcut(kCmdFileNew), "");
 }
 
+namespace {
+
+// Checks that each command of ids is enabled (with enabled false: disabled) in state s.
+void expectEnabled(std::initializer_list<int> ids, const CommandState& s, bool enabled = true) {
+    for (int id : ids) EXPECT_EQ(statusOf(id, s).enabled, enabled) << "command " << id;
+}
+
+} // namespace
+
 TEST(CommandEnabling, NoDocumentAndEmptyModel) {
     CommandState s;
-    EXPECT_FALSE(statusOf(kCmdRunCompile, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdFileSave, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdModelXAssign, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdModelTimeVars, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdPolyGrids, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdRenderObjectProperties, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdViewFrame, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdViewAnimation, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdFileRecent1, s).enabled);
-    for (int id : {kCmdFileNew, kCmdFileOpen, kCmdModelAddObject, kCmdModelSpace,
+    expectEnabled({kCmdRunCompile, kCmdFileSave, kCmdModelXAssign, kCmdModelTimeVars,
+                   kCmdPolyGrids, kCmdRenderObjectProperties, kCmdViewFrame, kCmdViewAnimation,
+                   kCmdFileRecent1},
+                  s, false);
+    expectEnabled({kCmdFileNew, kCmdFileOpen, kCmdModelAddObject, kCmdModelSpace,
                    kCmdRunRenderFrame, kCmdRunRenderAnimation, kCmdRunCompileFilm, kCmdRunExport,
                    kCmdPolyQuality, kCmdPolyBackground, kCmdRayImageSize, kCmdRenderAnimation,
                    kCmdOptionsLibrary, kCmdEditorFont, kCmdEditorTabWidth, kCmdSetEps,
-                   kCmdSetAlpha, kCmdAppAbout, kCmdViewBuiltins})
-        EXPECT_TRUE(statusOf(id, s).enabled) << id;
+                   kCmdSetAlpha, kCmdAppAbout, kCmdViewBuiltins},
+                  s);
 }
 
 TEST(CommandEnabling, DocumentEnablesCompileAndEditingFollowsTheEditor) {
     CommandState s = withDocument();
-    EXPECT_TRUE(statusOf(kCmdRunCompile, s).enabled);
-    EXPECT_TRUE(statusOf(kCmdFileSave, s).enabled);
-    EXPECT_TRUE(statusOf(kCmdWindowTile, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdEditUndo, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdEditCut, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdEditPaste, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdEditRepeat, s).enabled);
+    expectEnabled({kCmdRunCompile, kCmdFileSave, kCmdWindowTile}, s);
+    expectEnabled({kCmdEditUndo, kCmdEditCut, kCmdEditPaste, kCmdEditRepeat}, s, false);
     s.canUndo = s.hasSelection = s.canPaste = s.hasFindText = true;
-    for (int id : {kCmdEditUndo, kCmdEditCut, kCmdEditCopy, kCmdEditClear, kCmdEditPaste,
-                   kCmdEditRepeat})
-        EXPECT_TRUE(statusOf(id, s).enabled) << id;
+    expectEnabled({kCmdEditUndo, kCmdEditCut, kCmdEditCopy, kCmdEditClear, kCmdEditPaste,
+                   kCmdEditRepeat},
+                  s);
     s.hasText = false;
-    EXPECT_FALSE(statusOf(kCmdEditFind, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdEditSelectAll, s).enabled);
+    expectEnabled({kCmdEditFind, kCmdEditSelectAll}, s, false);
 }
 
 TEST(CommandEnabling, ObjectsEnableTheObjectCommands) {
     CommandState s;
     s.modelObjects = 2;
-    for (int id : {kCmdModelXAssign, kCmdModelParameters, kCmdModelTransform, kCmdModelTimeVars,
+    expectEnabled({kCmdModelXAssign, kCmdModelParameters, kCmdModelTransform, kCmdModelTimeVars,
                    kCmdModelTimeCurve, kCmdRenderObjectProperties, kCmdPolyGrids,
                    kCmdPolyAxesBox, kCmdPolyObjectColor, kCmdRayMaxGradient, kCmdRayAccuracy,
-                   kCmdRayObjectColor})
-        EXPECT_TRUE(statusOf(id, s).enabled) << id;
+                   kCmdRayObjectColor},
+                  s);
 }
 
 TEST(CommandEnabling, NeverEnabledItemsStayDisabledInEveryState) {
     CommandState rich = withDocument();
     rich.modelObjects = 3;
     rich.filmReady = rich.frameRendered = rich.canUndo = true;
-    for (int id : {kCmdPolyLights, kCmdRayLights, kCmdOptionsColors, kCmdOptionsDefaults,
-                   kCmdHelpContents}) {
-        EXPECT_FALSE(statusOf(id, CommandState{}).enabled) << id;
-        EXPECT_FALSE(statusOf(id, rich).enabled) << id;
-    }
+    for (const CommandState& s : {CommandState{}, rich})
+        expectEnabled({kCmdPolyLights, kCmdRayLights, kCmdOptionsColors, kCmdOptionsDefaults,
+                       kCmdHelpContents},
+                      s, false);
 }
 
 TEST(CommandEnabling, BusyWorkerLeavesRenderCommandsEnabledForTheirGuards) {
     // The render, film, export and exit commands refuse in their handlers with a message.
     CommandState s;
     s.frameRendering = true;
-    for (int id : {kCmdRunRenderFrame, kCmdRunRenderAnimation, kCmdRunCompileFilm, kCmdRunExport,
-                   kCmdAppExit})
-        EXPECT_TRUE(statusOf(id, s).enabled) << id;
+    expectEnabled({kCmdRunRenderFrame, kCmdRunRenderAnimation, kCmdRunCompileFilm, kCmdRunExport,
+                   kCmdAppExit},
+                  s);
 }
 
 TEST(CommandEnabling, CheckMarksFollowTheWindows) {
@@ -249,8 +247,7 @@ TEST(CommandEnabling, CheckMarksFollowTheWindows) {
 
 TEST(CommandEnabling, StopWhileTheWorkerRunsResetViewOnARenderedFrame) {
     CommandState s;
-    EXPECT_FALSE(statusOf(kCmdRunStopRendering, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdViewResetView, s).enabled);
+    expectEnabled({kCmdRunStopRendering, kCmdViewResetView}, s, false);
     s.workerBusy = s.frameRendering = true;
     EXPECT_TRUE(statusOf(kCmdRunStopRendering, s).enabled);
     EXPECT_FALSE(statusOf(kCmdViewResetView, s).enabled); // the scene is being built
@@ -259,16 +256,14 @@ TEST(CommandEnabling, StopWhileTheWorkerRunsResetViewOnARenderedFrame) {
     EXPECT_FALSE(statusOf(kCmdRunStopRendering, s).enabled);
     EXPECT_TRUE(statusOf(kCmdViewResetView, s).enabled);
     s.workerBusy = true; // an animation renders: the single frame may still be turned
-    EXPECT_TRUE(statusOf(kCmdRunStopRendering, s).enabled);
-    EXPECT_TRUE(statusOf(kCmdViewResetView, s).enabled);
+    expectEnabled({kCmdRunStopRendering, kCmdViewResetView}, s);
 }
 
 TEST(CommandEnabling, RecentFilesEnabledPerEntry) {
     CommandState s;
     s.recentFiles = 2;
-    EXPECT_TRUE(statusOf(kCmdFileRecent1, s).enabled);
-    EXPECT_TRUE(statusOf(kCmdFileRecent1 + 1, s).enabled);
-    EXPECT_FALSE(statusOf(kCmdFileRecent1 + 2, s).enabled);
+    expectEnabled({kCmdFileRecent1, kCmdFileRecent1 + 1}, s);
+    expectEnabled({kCmdFileRecent1 + 2}, s, false);
 }
 
 TEST(CommandTable, ModelMenuFirstItem) {

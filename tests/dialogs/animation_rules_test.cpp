@@ -42,7 +42,7 @@ void AnimationRulesTest::guardsInOrder() {
     addRows(curve, {1.0});
     // No time binding: refused even though the curve has rows.
     QCOMPARE(animationGuard(true, constant, curve)->text, std::string(kNoTimeParameters));
-    QCOMPARE(timeVariableGuard(constant)->icon, AnimIcon::Information);
+    QCOMPARE(timeVariableGuard(constant)->icon, NoticeIcon::Information);
     model::Model timed = growingModel(2);
     QVERIFY(!timeVariableGuard(timed));
     QVERIFY(!animationGuard(true, timed, curve));
@@ -89,7 +89,7 @@ void AnimationRulesTest::insertionEditChecksTheIndexAndNumbers() {
     auto refusal = readRowEdit(edit, "2", {"", "1", ""}, true, 0, out);
     QVERIFY(refusal);
     QCOMPARE(refusal->text, std::string("Index must be in range 1..1"));
-    QCOMPARE(refusal->icon, AnimIcon::Stop);
+    QCOMPARE(refusal->icon, NoticeIcon::Error);
     QCOMPARE(refusal->field, 0);
     refusal = readRowEdit(edit, "0", {"", "1", ""}, true, 0, out);
     QCOMPARE(refusal->text, std::string("Index must be in range 1..1"));
@@ -147,7 +147,7 @@ void AnimationRulesTest::framesSelectionStartAndStore() {
     QCOMPARE(s.ofLabel, std::string("of 3"));
     auto refusal = storeFramesSelection(curve, true, "abc");
     QCOMPARE(refusal->text, std::string("Frame number must be in range 1..3"));
-    QCOMPARE(refusal->icon, AnimIcon::Stop);
+    QCOMPARE(refusal->icon, NoticeIcon::Error);
     QVERIFY(!curve.selectedRow());
     QVERIFY(!storeFramesSelection(curve, true, "2"));
     QCOMPARE(curve.frameNumber(curve.selectedRow()), 2);
@@ -190,7 +190,7 @@ void AnimationRulesTest::framesControlDisplayAndTargets() {
     QCOMPARE(fallbackChoice(ShowChoice::Next, d), ShowChoice::Next);
     auto refusal = control.chooseTarget(ShowChoice::Particular, "abc");
     QCOMPARE(refusal->text, std::string("Selected frame index must be in range\nfrom 1 to 3"));
-    QCOMPARE(refusal->icon, AnimIcon::Information);
+    QCOMPARE(refusal->icon, NoticeIcon::Information);
     QCOMPARE(control.display().frameNumber, 2); // nothing moved
     QVERIFY(!control.chooseTarget(ShowChoice::Next, ""));
     QCOMPARE(control.display().frameNumber, 3);
@@ -250,11 +250,11 @@ void AnimationRulesTest::compileCommandMessagesAndReadiness() {
     render::TempFilm film;
     render::TimeCurve curve;
     addRows(curve, {3, 5, 7});
-    QCOMPARE(compileFramesCommand(false, curve, film).icon, AnimIcon::Warning);
+    QCOMPARE(compileFramesCommand(false, curve, film).icon, NoticeIcon::Warning);
     QCOMPARE(compileFramesCommand(false, curve, film).text, std::string(kExportBusy));
-    AnimMessage m = compileFramesCommand(true, curve, film);
+    Notice m = compileFramesCommand(true, curve, film);
     QCOMPARE(m.text, std::string("There are no ready animation frames.\nOperation canceled."));
-    QCOMPARE(m.icon, AnimIcon::Information);
+    QCOMPARE(m.icon, NoticeIcon::Information);
     // Rows 1 and 3 rendered, row 2 not: the film holds two frames at samples 0 and 10.
     model::Model model = growingModel(2);
     QVERIFY(curve.resetFrames(model));
@@ -262,7 +262,7 @@ void AnimationRulesTest::compileCommandMessagesAndReadiness() {
     // Not reserved: the film cannot be written and is not ready.
     m = compileFramesCommand(true, curve, film);
     QCOMPARE(m.text, std::string(kFilmFailed));
-    QCOMPARE(m.icon, AnimIcon::Stop);
+    QCOMPARE(m.icon, NoticeIcon::Error);
     QVERIFY(!film.isReady());
     QVERIFY(film.reserve(dir.path().toStdString()));
     m = compileFramesCommand(true, curve, film);

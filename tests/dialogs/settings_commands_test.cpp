@@ -33,16 +33,7 @@ namespace {
 // leaves it to act); fails when another window is shown.
 template <class D>
 void whenShown(std::function<void(D&)> act) {
-    QTimer::singleShot(0, [act] {
-        QWidget* w = QApplication::activeModalWidget();
-        auto* d = dynamic_cast<D*>(w);
-        if (!d) {
-            if (w) w->close();
-            QFAIL("the expected dialog was not shown");
-        }
-        act(*d);
-        if (d->isVisible()) d->reject();
-    });
+    testing::whenShown<D>(std::move(act), true);
 }
 
 } // namespace

@@ -26,39 +26,10 @@ namespace model = lv::model;
 namespace lang = lv::lang;
 namespace ui = lv::ui;
 
-namespace {
-
-void clickOk(QDialog& d) {
-    d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-}
-
-QPushButton* buttonNamed(QWidget& w, const QString& text) {
-    for (QPushButton* b : w.findChildren<QPushButton*>())
-        if (b->text() == text) return b;
-    return nullptr;
-}
-
-// The refused field has the focus with its whole text selected, and the dialog is still open.
-bool focusedAndSelected(QDialog& d, QLineEdit* field) {
-    return d.isVisible() && d.result() != QDialog::Accepted && d.focusWidget() == field &&
-           field->hasSelectedText() && field->selectedText() == field->text();
-}
-
-// Runs act on the modal dialog of type D as soon as it is shown; closes any other modal window.
-template <class D>
-void whenShown(std::function<void(D&)> act) {
-    QTimer::singleShot(0, [act] {
-        QWidget* w = QApplication::activeModalWidget();
-        auto* d = dynamic_cast<D*>(w);
-        if (!d) {
-            if (w) w->close();
-            QFAIL("the expected dialog was not shown");
-        }
-        act(*d);
-    });
-}
-
-} // namespace
+using lv::dialogs::testing::buttonNamed;
+using lv::dialogs::testing::clickOk;
+using lv::dialogs::testing::focusedAndSelected;
+using lv::dialogs::testing::whenShown;
 
 class SettingsDialogsTest : public QObject {
     Q_OBJECT

@@ -22,22 +22,8 @@ namespace ui = lv::ui;
 
 namespace {
 
-template <class D>
-void whenShown(std::function<void(D&)> act) {
-    QTimer::singleShot(0, [act] {
-        QWidget* w = QApplication::activeModalWidget();
-        auto* d = dynamic_cast<D*>(w);
-        if (!d) {
-            if (w) w->close();
-            QFAIL("the expected dialog was not shown");
-        }
-        act(*d);
-    });
-}
-
-void clickOk(QDialog& d) {
-    d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-}
+using lv::dialogs::testing::clickOk;
+using lv::dialogs::testing::whenShown;
 
 // The model rendered as the single frame; rows top first, RGBA.
 std::vector<std::uint8_t> renderPicture(const model::Model& m, int& width, int& height) {

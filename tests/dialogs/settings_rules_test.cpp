@@ -52,7 +52,7 @@ private Q_SLOTS:
             model::BoundingBox box;
             auto r = storeModelSpace({"1", "2", "3", "4", bad, "6"}, box);
             QVERIFY(r);
-            QCOMPARE(r->message, std::string(kNotFiniteMessage));
+            QCOMPARE(r->text, std::string(kNotFiniteMessage));
             QCOMPARE(r->field, 4);
             QCOMPARE(box.xmin, -10.0f);
 
@@ -71,7 +71,7 @@ private Q_SLOTS:
             c[7] = bad;
             r = storeCamera(c, s);
             QVERIFY(r);
-            QCOMPARE(r->message, std::string(kNotFiniteMessage));
+            QCOMPARE(r->text, std::string(kNotFiniteMessage));
             QCOMPARE(r->field, 7);
             QCOMPARE(s.sky.y, 1.0f);
 
@@ -100,9 +100,9 @@ private Q_SLOTS:
     void timeVariablesGuardEnablingAndStrictReading() {
         auto guard = timeVariablesGuard({});
         QVERIFY(guard);
-        QCOMPARE(guard->message, std::string("Lumovar expects you to define one of parameters for "
+        QCOMPARE(guard->text, std::string("Lumovar expects you to define one of parameters for "
                                              "objects as having T1, T2 or T3 type, at first"));
-        QCOMPARE(guard->icon, RefusalIcon::Information);
+        QCOMPARE(guard->icon, NoticeIcon::Information);
         QVERIFY(!timeVariablesGuard({false, true, false}));
         QCOMPARE(timeVariableEnabled({false, true, false}),
                  (std::array<bool, 3>{false, true, false}));
@@ -110,7 +110,7 @@ private Q_SLOTS:
         std::array<float, 3> t{};
         auto r = storeTimeVariables({"1", "2.5x", "3"}, t);
         QVERIFY(r);
-        QCOMPARE(r->message, std::string("Please enter a number."));
+        QCOMPARE(r->text, std::string("Please enter a number."));
         QCOMPARE(r->field, 1);
         QVERIFY(!storeTimeVariables({" 1 ", "-2.5", "3e1"}, t));
         QCOMPARE(t, (std::array<float, 3>{1.0f, -2.5f, 30.0f}));
@@ -140,9 +140,9 @@ private Q_SLOTS:
         for (const auto& c : refused) {
             auto r = storeImageSize(c.h, c.v, SettingsTarget::Both, s);
             QVERIFY(r);
-            QCOMPARE(r->message, std::string(c.message));
+            QCOMPARE(r->text, std::string(c.message));
             QCOMPARE(r->field, c.field);
-            QCOMPARE(r->icon, RefusalIcon::Stop);
+            QCOMPARE(r->icon, NoticeIcon::Error);
         }
         QCOMPARE(s.rayImage.width, 160); // nothing stored by the refusals
 
@@ -194,14 +194,14 @@ private Q_SLOTS:
 
         auto r = storeEpsAlpha("1", "0");
         QVERIFY(r);
-        QCOMPARE(r->message, std::string("Range error: EPS must be between (0.0 .. +1.0)"));
+        QCOMPARE(r->text, std::string("Range error: EPS must be between (0.0 .. +1.0)"));
         QCOMPARE(r->field, 0);
         QVERIFY(storeEpsAlpha("0", "0"));
         QVERIFY(storeEpsAlpha("1e-50", "0")); // rounds to a float 0
         // A good EPS with a refused ALPHA keeps the old EPS.
         r = storeEpsAlpha("0.5", "1.0001");
         QVERIFY(r);
-        QCOMPARE(r->message, std::string("Range error: ALPHA must be in [-1.0 .. +1.0]"));
+        QCOMPARE(r->text, std::string("Range error: ALPHA must be in [-1.0 .. +1.0]"));
         QCOMPARE(r->field, 1);
         QCOMPARE(lang::eps(), lang::kDefaultEps);
         QVERIFY(!storeEpsAlpha("0.5", "1"));
@@ -240,7 +240,7 @@ private Q_SLOTS:
             model::ModelSettings before;
             auto r = storeCamera(camera(c.v), before);
             QVERIFY(r);
-            QCOMPARE(r->message, c.distance ? cameraDistanceMessage()
+            QCOMPARE(r->text, c.distance ? cameraDistanceMessage()
                                             : std::string(kCollinearSkyMessage));
             QCOMPARE(r->field, c.field);
             QCOMPARE(before.cameraPosition.x, 10.0f);
@@ -308,8 +308,8 @@ private Q_SLOTS:
         f.box = {"1", "1", "1", "1", "0", "1"}; // Xmin = Xmax is fine, Ymin > Ymax is not
         auto r = s.apply(f);
         QVERIFY(r);
-        QCOMPARE(r->message, std::string("Incorrect bounding box.\nPlease modify your inputs."));
-        QCOMPARE(r->icon, RefusalIcon::Stop);
+        QCOMPARE(r->text, std::string("Incorrect bounding box.\nPlease modify your inputs."));
+        QCOMPARE(r->icon, NoticeIcon::Error);
         QCOMPARE(s.selectedCopy().customBox, 0);
         f.box = {"1", "1", "1", "1", "2", "1"};
         QVERIFY(!s.apply(f));
@@ -338,7 +338,7 @@ private Q_SLOTS:
             auto r = s.apply(f);
             QVERIFY(r);
             QCOMPARE(r->field, bad[0] == "1" ? 0 : bad[1] == "x" ? 1 : 2);
-            QCOMPARE(r->message, std::string(bad[2] == "5" ? kGridTooSmallMessage
+            QCOMPARE(r->text, std::string(bad[2] == "5" ? kGridTooSmallMessage
                                                            : kGridTooLargeMessage));
         }
         QCOMPARE(s.selectedCopy().grid, (std::array<int, 3>{1000, 3, 1000}));
@@ -354,7 +354,7 @@ private Q_SLOTS:
             f.accuracy = bad;
             auto r = s.apply(f);
             QVERIFY(r);
-            QCOMPARE(r->message, std::string("Accuracy must be in range 1e-6 .. 1e-1"));
+            QCOMPARE(r->text, std::string("Accuracy must be in range 1e-6 .. 1e-1"));
         }
         QCOMPARE(s.selectedCopy().accuracy, 0.1f);
 
@@ -365,7 +365,7 @@ private Q_SLOTS:
         f.maxGradient = "0.09";
         auto r = s.apply(f);
         QVERIFY(r);
-        QCOMPARE(r->message, std::string("Max Gradient must be not less than 0.1"));
+        QCOMPARE(r->text, std::string("Max Gradient must be not less than 0.1"));
         QCOMPARE(s.selectedCopy().autoMaxGradient, 1);
         f.maxGradient = "0.1";
         QVERIFY(!s.apply(f));

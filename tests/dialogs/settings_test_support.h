@@ -1,13 +1,21 @@
 #pragma once
-// Helpers for the settings dialog tests: models with objects, and a comma locale made on the
-// spot when the machine has none installed.
+// Helpers for the settings dialog tests: models with objects, driving a modal dialog, and a
+// comma locale made on the spot when the machine has none installed.
 #include "lang/compiler.h"
 #include "model/model.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
 #include <clocale>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,6 +42,38 @@ inline model::ModelObject& addShape(model::Model& m, const std::string& name, bo
         name, lang::findObject(objects, grow ? "grow" : "ball"), "/src/shapes.lv"));
     if (grow) object->aBindings.bindings[0].kind = model::T2;
     return *m.appendObject(std::move(object));
+}
+
+// Runs act on the modal dialog of type D as soon as it is shown; fails, closing it, when another
+// window is shown. With cancel, a dialog that act leaves open is then closed with Cancel.
+template <class D>
+void whenShown(std::function<void(D&)> act, bool cancel = false) {
+    QTimer::singleShot(0, [act, cancel] {
+        QWidget* w = QApplication::activeModalWidget();
+        auto* d = dynamic_cast<D*>(w);
+        if (!d) {
+            if (w) w->close();
+            QFAIL("the expected dialog was not shown");
+        }
+        act(*d);
+        if (cancel && d->isVisible()) d->reject();
+    });
+}
+
+inline void clickOk(QDialog& d) {
+    d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+}
+
+inline QPushButton* buttonNamed(QWidget& w, const QString& text) {
+    for (QPushButton* b : w.findChildren<QPushButton*>())
+        if (b->text() == text) return b;
+    return nullptr;
+}
+
+// The refused field has the focus with its whole text selected, and the dialog is still open.
+inline bool focusedAndSelected(QDialog& d, QLineEdit* field) {
+    return d.isVisible() && d.result() != QDialog::Accepted && d.focusWidget() == field &&
+           field->hasSelectedText() && field->selectedText() == field->text();
 }
 
 // Switches LC_NUMERIC to a locale whose decimal separator is a comma for its lifetime. When the

@@ -3,6 +3,7 @@
 #include "export/mesh_orient.h"
 #include "export/polygonize_mesh.h"
 #include "tests/export/mesh_readers.h"
+#include "tests/export/mesh_shapes.h"
 
 #include <gtest/gtest.h>
 
@@ -18,24 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace lv::exporter;
+using meshtest::gyroidBallF;
 using meshtest::readFile;
-
-float sphereF(float x, float y, float z) {
-    const double dx = x - 0.031, dy = y + 0.017, dz = z - 0.023;
-    return static_cast<float>(0.49 - (dx * dx + dy * dy + dz * dz));
-}
-
-float torusF(float x, float y, float z) {
-    const double q = std::sqrt(double(x) * x + double(y) * y) - 4.0;
-    return static_cast<float>(2.25 - (q * q + double(z) * z));
-}
-
-float gyroidBallF(float x, float y, float z) {
-    const float g =
-        std::sin(x) * std::cos(y) + std::sin(y) * std::cos(z) + std::sin(z) * std::cos(x);
-    const float s = 16.0f - (x * x + y * y + z * z);
-    return static_cast<float>(double(g) + s - std::sqrt(double(g) * g + double(s) * s));
-}
+using meshtest::sphereF;
+using meshtest::torusF;
 
 MeshGrid cube(int n, double half = 1.0) {
     MeshGrid g;

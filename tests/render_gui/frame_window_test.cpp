@@ -102,6 +102,45 @@ double distanceToModel(const render::SceneView& scene) {
     return render::length(scene.cameraPosition() - origin);
 }
 
+// A single-frame job in a Qt frame window, with the worker that renders it.
+struct WindowedRender {
+    RenderWorker worker;
+    RenderJob job{0, 0, 0, 0, true};
+    FrameWidget* widget = nullptr;
+    WindowedRender() {
+        job.createWindow(render::gui::qtWindowFactory());
+        widget = widgetOf(job);
+    }
+    // Renders m on the worker and lets the window take it; true when the job is rendered.
+    bool render(const model::Model& m) { return renderAndWait(worker, job, m); }
+};
+
+// Renders m as the non-interactive animation frame number frame in a new Qt frame window.
+std::unique_ptr<RenderJob> renderRow(RenderWorker& worker, int frame, const model::Model& m) {
+    auto row = std::make_unique<RenderJob>(frame, 0, 0, 0, false);
+    row->createWindow(render::gui::qtWindowFactory());
+    if (!row->setModel(m) || !worker.start([&] { row->render(); })) return nullptr;
+    worker.wait();
+    settle();
+    return row;
+}
+
+// Renders m with headless, a job of the command line's render, in this process and on this
+// thread; false when the job does not take the model.
+bool renderHeadless(RenderJob& headless, const model::Model& m) {
+    headless.createWindow();
+    if (!headless.setModel(m)) return false;
+    headless.render();
+    return true;
+}
+
+// True when the model frame is untouched: no turn and no zoom.
+bool unturned(const render::SceneView& scene) {
+    for (int i = 0; i < 16; ++i)
+        if (scene.modelFrame().m[i] != render::Mat4{}.m[i]) return false;
+    return true;
+}
+
 // A drag with one button from (x0, y0) to (x1, y1) in a single move.
 void drag(QWidget* w, Qt::MouseButton button, QPoint from, QPoint to) {
     QTest::mousePress(w, button, Qt::NoModifier, from);
@@ -131,11 +170,9 @@ private slots:
 void FrameWindowTest::headlessAndWindowContextsLiveTogether() {
     std::string error;
     if (!render::headlessGlAvailable(error)) QSKIP(error.c_str());
-    RenderWorker worker;
-    RenderJob job(0, 0, 0, 0, true);
-    job.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, job, ballModel(8, 8)));
-    FrameWidget* w = widgetOf(job);
+    WindowedRender r;
+    QVERIFY(r.render(ballModel(8, 8)));
+    FrameWidget* w = r.widget;
     QVERIFY(QTest::qWaitForWindowExposed(w));
     QImage before = w->grabPicture();
     QVERIFY(w->lastError().empty());
@@ -157,10 +194,8 @@ void FrameWindowTest::headlessAndWindowContextsLiveTogether() {
 }
 
 void FrameWindowTest::captionsOfARenderArriveInOrderOnTheUiThread() {
-    RenderWorker worker;
-    RenderJob job(0, 0, 0, 0, true);
-    job.createWindow(render::gui::qtWindowFactory());
-    FrameWidget* w = widgetOf(job);
+    WindowedRender r;
+    FrameWidget* w = r.widget;
     QStringList titles;
     bool offThread = false;
     connect(w, &QWidget::windowTitleChanged, w, [&](const QString& title) {
@@ -168,12 +203,12 @@ void FrameWindowTest::captionsOfARenderArriveInOrderOnTheUiThread() {
         offThread = offThread || QThread::currentThread() != qApp->thread();
     });
     model::Model m = ballModel(4, 25);
-    QVERIFY(render::renderSingleFrame(worker, job, m));
-    // The UI thread does not serve the worker: the render ends without it.
-    worker.wait();
-    QVERIFY(job.isRendered());
+    QVERIFY(render::renderSingleFrame(r.worker, r.job, m));
+    // The UI thread does not serve the r.worker: the render ends without it.
+    r.worker.wait();
+    QVERIFY(r.job.isRendered());
     QVERIFY(titles.isEmpty());
-    QCOMPARE(QString::fromStdString(job.window()->caption()), QString("Polygonized Model"));
+    QCOMPARE(QString::fromStdString(r.job.window()->caption()), QString("Polygonized Model"));
     settle();
     QStringList expected;
     for (int i = 0; i <= 25; ++i) expected << QString("Rendering %1%").arg(i * 4);
@@ -181,15 +216,13 @@ void FrameWindowTest::captionsOfARenderArriveInOrderOnTheUiThread() {
     QCOMPARE(titles, expected);
     QVERIFY(!offThread);
     QVERIFY(w->isVisible());
-    QVERIFY(job.isVisible());
+    QVERIFY(r.job.isVisible());
 }
 
 void FrameWindowTest::clientSizeAndFirstPlacement() {
-    RenderWorker worker;
-    RenderJob job(0, 0, 0, 0, true);
-    job.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, job, ballModel(6, 6, 320, 200)));
-    FrameWidget* w = widgetOf(job);
+    WindowedRender r;
+    QVERIFY(r.render(ballModel(6, 6, 320, 200)));
+    FrameWidget* w = r.widget;
     QCOMPARE(w->size(), QSize(320, 200));
     QCOMPARE(w->minimumSize(), QSize(320, 200)); // fixed: the user cannot resize it
     QCOMPARE(w->maximumSize(), QSize(320, 200));
@@ -198,60 +231,55 @@ void FrameWindowTest::clientSizeAndFirstPlacement() {
     QRect expected(screen.left() + screen.width() / 2 - 320 - 25,
                    screen.top() + screen.height() / 2, 320, 200);
     QCOMPARE(w->geometry(), expected);
-    render::ScreenPoint origin = job.window()->clientOrigin();
+    render::ScreenPoint origin = r.job.window()->clientOrigin();
     QCOMPARE(QPoint(origin.x, origin.y), expected.topLeft());
-    QCOMPARE(job.window()->clientWidth(), 320);
-    QCOMPARE(job.window()->clientHeight(), 200);
+    QCOMPARE(r.job.window()->clientWidth(), 320);
+    QCOMPARE(r.job.window()->clientHeight(), 200);
 
     // A window too big for the left half still starts on the screen.
     int wide = screen.width() - 10;
-    RenderJob big(0, 0, 0, 0, true);
-    big.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, big, ballModel(4, 4, wide, 100)));
-    QCOMPARE(widgetOf(big)->geometry(), QRect(screen.left(), screen.top() + screen.height() / 2,
-                                              wide, 100));
+    WindowedRender big;
+    QVERIFY(big.render(ballModel(4, 4, wide, 100)));
+    QCOMPARE(big.widget->geometry(), QRect(screen.left(), screen.top() + screen.height() / 2,
+                                           wide, 100));
 }
 
 void FrameWindowTest::reusedAndKeptPlacements() {
-    RenderWorker worker;
-    RenderJob job(0, 0, 0, 0, true);
-    job.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, job, ballModel(6, 6, 160, 120)));
-    FrameWidget* w = widgetOf(job);
+    WindowedRender r;
+    QVERIFY(r.render(ballModel(6, 6, 160, 120)));
+    FrameWidget* w = r.widget;
 
-    job.showAt(true, {100, 80});
+    r.job.showAt(true, {100, 80});
     settle();
     QCOMPARE(w->geometry(), QRect(100, 80, 160, 120));
-    QCOMPARE(job.window()->clientOrigin().x, 100);
+    QCOMPARE(r.job.window()->clientOrigin().x, 100);
 
     // A re-render keeps the client origin and takes the new size.
-    QVERIFY(renderAndWait(worker, job, ballModel(6, 6, 200, 90)));
+    QVERIFY(r.render(ballModel(6, 6, 200, 90)));
     QCOMPARE(w->geometry(), QRect(100, 80, 200, 90));
 
     // Where the user moved the window is where the next render shows it.
     w->move(300, 210);
     settle();
-    QCOMPARE(job.window()->clientOrigin().y, 210);
-    QVERIFY(renderAndWait(worker, job, ballModel(6, 6, 120, 100)));
+    QCOMPARE(r.job.window()->clientOrigin().y, 210);
+    QVERIFY(r.render(ballModel(6, 6, 120, 100)));
     QCOMPARE(w->geometry(), QRect(300, 210, 120, 100));
 
-    // A worker's render at a given position puts the client area there.
+    // A r.worker's render at a given position puts the client area there.
     model::Model m = ballModel(4, 4, 120, 100);
-    QVERIFY(job.setModel(m));
-    QVERIFY(worker.start([&] { job.render(true, {40, 30}); }));
-    worker.wait();
+    QVERIFY(r.job.setModel(m));
+    QVERIFY(r.worker.start([&] { r.job.render(true, {40, 30}); }));
+    r.worker.wait();
     settle();
     QCOMPARE(w->geometry(), QRect(40, 30, 120, 100));
 }
 
 void FrameWindowTest::dragsTurnAndZoomTheView() {
-    RenderWorker worker;
-    RenderJob job(0, 0, 0, 0, true);
-    job.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, job, ballModel(6, 6, 160, 120)));
-    FrameWidget* w = widgetOf(job);
+    WindowedRender r;
+    QVERIFY(r.render(ballModel(6, 6, 160, 120)));
+    FrameWidget* w = r.widget;
     QVERIFY(w->canTurn());
-    render::SceneView& scene = *job.scene();
+    render::SceneView& scene = *r.job.scene();
     render::Vec3 up = render::normalized(scene.cameraUp());
     render::Vec3 dir = render::normalized(scene.cameraDirection());
     render::Vec3 side = render::cross(dir, up);
@@ -291,7 +319,7 @@ void FrameWindowTest::dragsTurnAndZoomTheView() {
     QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, {60, 30});
     QTest::mouseRelease(w, Qt::RightButton, Qt::NoModifier, {60, 30});
     QVERIFY(std::fabs(distanceToModel(scene) - start) < 1e-9);
-    for (int i = 0; i < 16; ++i) QCOMPARE(scene.modelFrame().m[i], render::Mat4{}.m[i]);
+    QVERIFY(unturned(scene));
 
     // The wheel zooms too: towards the model when turned away from the user.
     QWheelEvent wheel(QPointF(60, 60), w->mapToGlobal(QPointF(60, 60)), {}, QPoint(0, 120),
@@ -314,16 +342,14 @@ void FrameWindowTest::dragsTurnAndZoomTheView() {
     QVERIFY(distanceToModel(scene) < start - 1.0);
     QTest::keyClick(w, Qt::Key_Home);
     QVERIFY(std::fabs(distanceToModel(scene) - start) < 1e-12);
-    for (int i = 0; i < 16; ++i) QCOMPARE(scene.modelFrame().m[i], render::Mat4{}.m[i]);
+    QVERIFY(unturned(scene));
 }
 
 void FrameWindowTest::zoomStaysWithinItsLimits() {
-    RenderWorker worker;
-    RenderJob job(0, 0, 0, 0, true);
-    job.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, job, ballModel(6, 6, 160, 120)));
-    FrameWidget* w = widgetOf(job);
-    render::SceneView& scene = *job.scene();
+    WindowedRender r;
+    QVERIFY(r.render(ballModel(6, 6, 160, 120)));
+    FrameWidget* w = r.widget;
+    render::SceneView& scene = *r.job.scene();
     drag(w, Qt::RightButton, {60, 110}, {60, -600});
     QCOMPARE(distanceToModel(scene), 1.0);
     drag(w, Qt::RightButton, {60, 10}, {60, 900});
@@ -337,17 +363,15 @@ void FrameWindowTest::zoomStaysWithinItsLimits() {
 }
 
 void FrameWindowTest::nothingTurnsWhileTheWorkerHoldsTheScene() {
-    RenderWorker worker;
-    RenderJob job(0, 0, 0, 0, true);
-    job.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, job, ballModel(6, 6, 160, 120)));
-    FrameWidget* w = widgetOf(job);
-    render::Vec3 camera = job.scene()->cameraPosition();
+    WindowedRender r;
+    QVERIFY(r.render(ballModel(6, 6, 160, 120)));
+    FrameWidget* w = r.widget;
+    render::Vec3 camera = r.job.scene()->cameraPosition();
 
-    // Another thread holds the scene lock (as the worker does while building).
+    // Another thread holds the scene lock (as the r.worker does while building).
     std::promise<void> held, release;
     std::thread holder([&] {
-        std::unique_lock<std::mutex> lock = job.tryLockScene();
+        std::unique_lock<std::mutex> lock = r.job.tryLockScene();
         held.set_value();
         release.get_future().wait();
     });
@@ -360,29 +384,23 @@ void FrameWindowTest::nothingTurnsWhileTheWorkerHoldsTheScene() {
     release.set_value();
     holder.join();
     QCOMPARE(blocked.pixel(80, 60), qRgb(0, 0, 0));
-    for (int i = 0; i < 16; ++i) QCOMPARE(job.scene()->modelFrame().m[i], render::Mat4{}.m[i]);
-    QCOMPARE(job.scene()->cameraPosition().x, camera.x);
+    QVERIFY(unturned(*r.job.scene()));
+    QCOMPARE(r.job.scene()->cameraPosition().x, camera.x);
     QVERIFY(w->grabPicture().pixel(2, 2) == qRgb(20, 20, 90));
 
     // A non-interactive (animation) frame never turns.
-    RenderJob row(2, 0, 0, 0, false);
-    row.createWindow(render::gui::qtWindowFactory());
-    model::Model m = ballModel(4, 4);
-    QVERIFY(row.setModel(m));
-    QVERIFY(worker.start([&] { row.render(); }));
-    worker.wait();
-    settle();
-    QVERIFY(!widgetOf(row)->canTurn());
-    drag(widgetOf(row), Qt::LeftButton, {10, 10}, {100, 20});
-    for (int i = 0; i < 16; ++i) QCOMPARE(row.scene()->modelFrame().m[i], render::Mat4{}.m[i]);
+    std::unique_ptr<RenderJob> row = renderRow(r.worker, 2, ballModel(4, 4));
+    QVERIFY(row);
+    QVERIFY(!widgetOf(*row)->canTurn());
+    drag(widgetOf(*row), Qt::LeftButton, {10, 10}, {100, 20});
+    QVERIFY(unturned(*row->scene()));
 }
 
 void FrameWindowTest::closingHidesTheSingleFrameOnly() {
-    RenderWorker worker;
-    RenderJob single(0, 0, 0, 0, true);
-    single.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, single, ballModel(4, 4)));
-    QPointer<FrameWidget> w = widgetOf(single);
+    WindowedRender r;
+    RenderJob& single = r.job;
+    QVERIFY(r.render(ballModel(4, 4)));
+    QPointer<FrameWidget> w = r.widget;
     QVERIFY(w->isVisible());
     w->close();
     settle();
@@ -394,20 +412,15 @@ void FrameWindowTest::closingHidesTheSingleFrameOnly() {
     settle();
     QVERIFY(w->isVisible());
 
-    RenderJob row(3, 0, 0, 0, false);
-    row.createWindow(render::gui::qtWindowFactory());
-    model::Model m = ballModel(4, 4);
-    QVERIFY(row.setModel(m));
-    QVERIFY(worker.start([&] { row.render(); }));
-    worker.wait();
-    settle();
-    QPointer<FrameWidget> rowWidget = widgetOf(row);
+    std::unique_ptr<RenderJob> row = renderRow(r.worker, 3, ballModel(4, 4));
+    QVERIFY(row);
+    QPointer<FrameWidget> rowWidget = widgetOf(*row);
     QCOMPARE(rowWidget->windowTitle(), QString("Frame: 3 of 0"));
     QVERIFY(!(rowWidget->windowFlags() & Qt::WindowCloseButtonHint));
     rowWidget->close();
     settle();
     QVERIFY(rowWidget && rowWidget->isVisible());
-    QVERIFY(row.isVisible());
+    QVERIFY(row->isVisible());
 }
 
 void FrameWindowTest::windowPictureMatchesTheHeadlessRender() {
@@ -416,22 +429,18 @@ void FrameWindowTest::windowPictureMatchesTheHeadlessRender() {
     model::Model m = ballModel(24, 24, 160, 120);
     m.settings.cameraPosition = {6, 8, 14};
     m.settings.flatShading = 0;
-    RenderWorker worker;
-    RenderJob shown(0, 0, 0, 0, true);
-    shown.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, shown, m));
-    FrameWidget* w = widgetOf(shown);
+    WindowedRender r;
+    RenderJob& shown = r.job;
+    QVERIFY(r.render(m));
+    FrameWidget* w = r.widget;
     QVERIFY(QTest::qWaitForWindowExposed(w));
     // OpenGL in the window on X; the headless renderer's picture where Qt has no OpenGL.
     QCOMPARE(w->glView() != nullptr, QGuiApplication::platformName() == "xcb");
     QImage grabbed = w->grabPicture();
     QCOMPARE(grabbed.size(), QSize(160, 120));
 
-    // The headless job of the command line's render, in this process and on this thread.
     RenderJob headless(0, 0, 0, 0, true);
-    headless.createWindow();
-    QVERIFY(headless.setModel(m));
-    headless.render();
+    QVERIFY(renderHeadless(headless, m));
     auto* window = static_cast<render::HeadlessWindow*>(headless.window());
     const render::RgbaImage& reference = window->lastImage();
     QCOMPARE(reference.width, 160);
@@ -451,17 +460,15 @@ void FrameWindowTest::windowPictureMatchesTheHeadlessRender() {
 }
 
 void FrameWindowTest::captureIsTheImageSizeAtAnyScale() {
-    RenderWorker worker;
-    RenderJob job(0, 0, 0, 0, true);
-    job.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, job, ballModel(12, 12, 150, 90)));
-    FrameWidget* w = widgetOf(job);
+    WindowedRender r;
+    QVERIFY(r.render(ballModel(12, 12, 150, 90)));
+    FrameWidget* w = r.widget;
     QVERIFY(QTest::qWaitForWindowExposed(w));
     qreal ratio = w->devicePixelRatioF();
     if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") QCOMPARE(ratio, 2.0);
     QCOMPARE(w->size(), QSize(150, 90)); // in the screen's logical pixels
     QCOMPARE(w->grabPicture().size(), QSize(qRound(150 * ratio), qRound(90 * ratio)));
-    std::optional<exporter::PackedDib> dib = job.captureImage();
+    std::optional<exporter::PackedDib> dib = r.job.captureImage();
     QVERIFY(dib);
     QCOMPARE(dib->width(), 150);
     QCOMPARE(dib->height(), 90);
@@ -474,9 +481,7 @@ void FrameWindowTest::captureIsTheImageSizeAtAnyScale() {
     std::string error;
     if (!render::headlessGlAvailable(error)) QSKIP(error.c_str());
     RenderJob headless(0, 0, 0, 0, true);
-    headless.createWindow();
-    QVERIFY(headless.setModel(ballModel(12, 12, 150, 90)));
-    headless.render();
+    QVERIFY(renderHeadless(headless, ballModel(12, 12, 150, 90)));
     std::optional<exporter::PackedDib> reference = headless.captureImage();
     QVERIFY(reference);
     std::vector<std::uint8_t> expected = reference->toRgba();
@@ -487,38 +492,36 @@ void FrameWindowTest::captureIsTheImageSizeAtAnyScale() {
 }
 
 void FrameWindowTest::stoppedRenderLeavesTheJobNotRendered() {
-    RenderWorker worker;
-    RenderJob job(0, 0, 0, 0, true);
-    job.createWindow(render::gui::qtWindowFactory());
-    FrameWidget* w = widgetOf(job);
+    WindowedRender r;
+    FrameWidget* w = r.widget;
     // Large enough to take many seconds to the end.
     model::Model big = ballModel(160, 900, 160, 120);
-    QVERIFY(render::renderSingleFrame(worker, job, big));
+    QVERIFY(render::renderSingleFrame(r.worker, r.job, big));
     QTRY_VERIFY_WITH_TIMEOUT(w->windowTitle().startsWith("Rendering") &&
                                  w->windowTitle() != "Rendering 0%",
                              20000);
-    QVERIFY(job.isBusy());
+    QVERIFY(r.job.isBusy());
     QVERIFY(!w->canTurn()); // no turning while busy
     drag(w, Qt::LeftButton, {10, 10}, {100, 20});
 
     QElapsedTimer timer;
     timer.start();
     QTest::keyClick(w, Qt::Key_Escape); // Escape in the frame window stops the render
-    QTRY_VERIFY_WITH_TIMEOUT(worker.isIdle(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(r.worker.isIdle(), 5000);
     qint64 ms = timer.elapsed();
-    qInfo("worker idle %lld ms after the stop request", static_cast<long long>(ms));
+    qInfo("r.worker idle %lld ms after the stop request", static_cast<long long>(ms));
     QVERIFY(ms < 1000);
     settle();
-    QCOMPARE(job.state(), render::JobState::NotRendered);
-    QVERIFY(!job.isBusy());
-    QVERIFY(!job.isRendered());
-    QVERIFY(!job.isVisible());
+    QCOMPARE(r.job.state(), render::JobState::NotRendered);
+    QVERIFY(!r.job.isBusy());
+    QVERIFY(!r.job.isRendered());
+    QVERIFY(!r.job.isVisible());
     QVERIFY(!w->isVisible());
-    QVERIFY(!job.captureImage());
-    QVERIFY(job.stepsDone() < job.totalSteps());
+    QVERIFY(!r.job.captureImage());
+    QVERIFY(r.job.stepsDone() < r.job.totalSteps());
 
     // The stop is forgotten: the next render goes to its end.
-    QVERIFY(renderAndWait(worker, job, ballModel(4, 4)));
+    QVERIFY(r.render(ballModel(4, 4)));
     QCOMPARE(w->windowTitle(), QString("Polygonized Model"));
 }
 
@@ -531,11 +534,9 @@ void FrameWindowTest::workshopScreenshot() {
              error.c_str());
     lang::setEps(contents.eps);
     lang::setAlpha(contents.alpha);
-    RenderWorker worker;
-    RenderJob job(0, 0, 0, 0, true);
-    job.createWindow(render::gui::qtWindowFactory());
-    QVERIFY(renderAndWait(worker, job, contents.model));
-    FrameWidget* w = widgetOf(job);
+    WindowedRender r;
+    QVERIFY(r.render(contents.model));
+    FrameWidget* w = r.widget;
     QVERIFY(QTest::qWaitForWindowExposed(w));
     QImage shot = w->grabPicture();
     const model::ImageSize& size = contents.model.settings.polyImage;
