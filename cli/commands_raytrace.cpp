@@ -9,6 +9,7 @@
 #include "cli/model_args.h"
 #include "cli/object_flags.h"
 #include "cli/outputs.h"
+#include "cli/signals.h"
 #include "export/povray_runner.h"
 #include "export/raytrace.h"
 #include "model/grid_sampler.h"
@@ -31,6 +32,7 @@ const std::vector<FlagSpec> kRaytraceFlags = {
     {"--grid", true, "NX,NY,NZ: FILE.lv OBJECT's grid cells per axis, 1..1000 (default 25)"},
     {"--a", true, "V,...: FILE.lv OBJECT's a values (default 0)"},
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
+    {"--timeout", true, "S: give up after S seconds of sampling and tracing (exit 1)"},
 };
 
 int userError(const std::string& message) {
@@ -93,10 +95,10 @@ int runRaytrace(int argc, char** argv) {
     if (!args) return usageError(error);
     if (args->help) {
         printUsage("lumovar raytrace MODEL.lvm -o OUT.png [--frame K] [--size W,H] "
-                   "[--resolution N] [--keep DIR]\n"
+                   "[--resolution N] [--keep DIR] [--timeout S]\n"
                    "       lumovar raytrace FILE.lv OBJECT -o OUT.png [--a V,...] [--box ...] "
                    "[--grid ...] [--size W,H]\n"
-                   "                [--resolution N] [--keep DIR] [--lib LIB.lv]\n\n"
+                   "                [--resolution N] [--keep DIR] [--lib LIB.lv] [--timeout S]\n\n"
                    "Ray-traces one frame with POV-Ray (the Debian package povray): each object "
                    "is sampled\nover its box into a density volume that POV-Ray draws as an "
                    "isosurface. The environment\nvariable LUMOVAR_POVRAY names another POV-Ray "
@@ -105,6 +107,9 @@ int runRaytrace(int argc, char** argv) {
         return kExitOk;
     }
     if (!args->has("-o")) return usageError("-o OUT.png is required");
+    double timeout = 0.0; // 0: none
+    if (args->has("--timeout") && !parseTimeout(args->get("--timeout"), timeout, error))
+        return usageError(error);
     const bool oneObject = args->positionals.size() == 2;
     if (!oneObject)
         if (int s = refuseObjectFlags(kCommand, *args); s != kExitOk) return s;
@@ -134,8 +139,19 @@ int runRaytrace(int argc, char** argv) {
     request.describeFailure = [](const model::ModelObject& o, const lang::RuntimeError& e) {
         return runtimeDiagnostic(o.sourcePath, e);
     };
+    // The timer raises the evaluation stop: sampling fails at once, and the ray tracer's
+    // process group is killed within milliseconds.
+    request.stopRequested = [] { return timedOut(); };
+    if (timeout > 0) armTimeout(timeout);
     exporter::RaytraceResult result;
     bool done = exporter::raytraceModel(contents.model, request, result, error);
+    if (result.stopped) {
+        if (!result.stoppedObject.empty())
+            return reportTimeout(kCommand, result.stoppedObject, timeout);
+        std::fprintf(stderr, "lumovar %s: POV-Ray did not finish within %g s (--timeout)\n",
+                     kCommand, timeout);
+        return kExitUserError;
+    }
     if (!result.warnings.empty()) std::fprintf(stderr, "%s", result.warnings.c_str());
     if (!done && result.failures > 0) std::fprintf(stderr, "%s\n", result.firstFailure.c_str());
     if (!done) return userError(error);

@@ -1,6 +1,7 @@
 #include "export/povray_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,8 @@
 #include <iterator>
 #include <sstream>
 #include <vector>
+
+#include "export/temp_registry.h"
 
 namespace lv::exporter {
 
@@ -69,6 +72,46 @@ std::string readFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The signals whose handlers clean up after this process: blocked around fork, so that the child
+// is recorded before a handler could look for it, and set back to their default in the child
+// before it runs the program.
+sigset_t terminatingSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, s);
+    return set;
+}
+
+// Waits for child, asking stopRequested meanwhile; kills child's group when it says true.
+// Returns whether it was stopped; status is the child's wait status.
+bool waitFor(pid_t child, int handle, const std::function<bool()>& stopRequested, int& status,
+             std::string& error) {
+    bool stopped = false;
+    for (;;) {
+        siginfo_t info = {};
+        // WNOWAIT: the child stays unreaped (its number ours) until its record is dropped.
+        if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) < 0) {
+            if (errno == EINTR) continue;
+            error = std::string("lost the ray tracer: ") + std::strerror(errno);
+            break;
+        }
+        if (info.si_pid == child) break;
+        if (!stopped && stopRequested && stopRequested()) {
+            stopped = true;
+            ::kill(-child, SIGKILL);
+            continue;
+        }
+        const timespec pause = {0, 5'000'000}; // 5 ms
+        ::nanosleep(&pause, nullptr);
+    }
+    forgetChildGroup(handle);
+    // Whatever else runs in the group (a script's own children) ends with the leader.
+    if (stopped) ::kill(-child, SIGKILL);
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return stopped;
+}
+
 } // namespace
 
 std::string findPovray(std::string& error) {
@@ -88,19 +131,33 @@ std::string findPovray(std::string& error) {
 }
 
 bool runPovray(const std::string& program, const std::string& dir, const std::string& options,
-               const std::string& log, std::string& error) {
+               const std::string& log, std::string& error,
+               const std::function<bool()>& stopRequested) {
     // Everything the child needs is made before fork: it only calls async-signal-safe functions.
     std::vector<std::string> args = {program, options, "-D"};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     const std::string logPath = dir + "/" + log;
+    const sigset_t blocked = terminatingSignals();
+    sigset_t previous;
+    ::pthread_sigmask(SIG_BLOCK, &blocked, &previous);
     const pid_t child = ::fork();
-    if (child < 0) {
-        error = std::string("cannot start the ray tracer: ") + std::strerror(errno);
-        return false;
-    }
+    const int forkError = errno;
     if (child == 0) {
+        // A group of its own, so that a stop ends everything it starts and a terminal's
+        // interrupt reaches only this process, which then ends the group itself.
+        ::setpgid(0, 0);
+        for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction old = {};
+            ::sigaction(s, nullptr, &old);
+            if (old.sa_handler == SIG_IGN) continue;
+            struct sigaction plain = {};
+            plain.sa_handler = SIG_DFL;
+            sigemptyset(&plain.sa_mask);
+            ::sigaction(s, &plain, nullptr);
+        }
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         int in = ::open("/dev/null", O_RDONLY);
         int out = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || ::chdir(dir.c_str()) != 0 || ::dup2(in, 0) < 0 ||
@@ -109,13 +166,23 @@ bool runPovray(const std::string& program, const std::string& dir, const std::st
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            error = std::string("lost the ray tracer: ") + std::strerror(errno);
-            return false;
-        }
+    int handle = -1;
+    if (child > 0) {
+        ::setpgid(child, child); // also here, so that the group exists before it is killed
+        handle = registerChildGroup(child);
     }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (child < 0) {
+        error = std::string("cannot start the ray tracer: ") + std::strerror(forkError);
+        return false;
+    }
+    int status = 0;
+    error.clear();
+    if (waitFor(child, handle, stopRequested, status, error)) {
+        error = kPovrayStopped;
+        return false;
+    }
+    if (!error.empty()) return false;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
     const std::string output = readFile(logPath);
     if (WIFSIGNALED(status))

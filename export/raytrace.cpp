@@ -156,6 +156,16 @@ void report(const RaytraceRequest& request, const std::string& step) {
     if (request.progress) request.progress(step);
 }
 
+// Whether the request was stopped; if so, says so in result and error.
+bool stopped(const RaytraceRequest& request, const std::string& object, RaytraceResult& result,
+             std::string& error) {
+    if (!request.stopRequested || !request.stopRequested()) return false;
+    result.stopped = true;
+    result.stoppedObject = object;
+    error = kRaytraceStopped;
+    return true;
+}
+
 } // namespace
 
 std::string rayDensityFile(int i) { return "object" + std::to_string(i + 1) + ".df3"; }
@@ -189,6 +199,7 @@ bool raytraceModel(model::Model& model, const RaytraceRequest& request, Raytrace
             result.warnings += "object '" + object.name + "' left out: its box is empty\n";
             continue;
         }
+        if (stopped(request, object.name, result, error)) return false;
         report(request, "Sampling " + object.name);
         try {
             if (!densityOf(model, i, request, folder, ray, result, error)) return false;
@@ -196,6 +207,8 @@ bool raytraceModel(model::Model& model, const RaytraceRequest& request, Raytrace
             error = "out of memory sampling object '" + object.name + "'";
             return false;
         }
+        // A stop fails the remaining sample points: those failures are the stop's, not errors.
+        if (stopped(request, object.name, result, error)) return false;
         ray.colour = object.rayColour;
         ray.accuracy = object.accuracy > 0.0f ? object.accuracy : 1e-6f;
         ray.transform = object.transform;
@@ -225,10 +238,16 @@ bool raytraceModel(model::Model& model, const RaytraceRequest& request, Raytrace
                    rayScene(model.settings, result.width, result.height, objects), error) ||
         !writeText(folder.file(kRayOptionsFile), rayOptions(options), error))
         return false;
+    if (stopped(request, "", result, error)) return false;
     report(request, "Tracing");
     std::error_code ec;
     fs::remove(folder.file(options.outputFile), ec); // never deliver an earlier run's picture
-    if (!runPovray(program, folder.path(), kRayOptionsFile, kRayLogFile, error)) return false;
+    if (!runPovray(program, folder.path(), kRayOptionsFile, kRayLogFile, error,
+                   request.stopRequested)) {
+        if (error == kPovrayStopped) stopped(request, "", result, error);
+        return false;
+    }
+    if (stopped(request, "", result, error)) return false;
     std::ifstream log(folder.file(kRayLogFile), std::ios::binary);
     result.warnings += povrayWarningLines(
         {std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()});

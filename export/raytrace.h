@@ -21,6 +21,10 @@ struct RaytraceRequest {
     std::string keepDir;          // where the scene, options and densities stay; empty: nowhere
     bool refuseFailures = false;  // fail when a sample point's evaluation failed
     std::function<void(const std::string& step)> progress; // called before each step
+    // Asked between the steps and, every few milliseconds, while the ray tracer runs (from the
+    // calling thread); true ends the work there with no picture. Sampling itself ends early on
+    // lang::evaluationStop(), which whoever stops should raise as well.
+    std::function<bool()> stopRequested;
     // Words a failed evaluation of object o; empty: "FILE:LINE:COLUMN: error: MESSAGE" at o's
     // file, naming the called object where the failure lies in another one.
     std::function<std::string(const model::ModelObject& o, const lang::RuntimeError& e)>
@@ -33,7 +37,12 @@ struct RaytraceResult {
     std::vector<std::string> kept; // the files left in keepDir
     long long failures = 0;        // sample points whose evaluation failed
     std::string firstFailure;      // the first as FILE:LINE:COLUMN: error: MESSAGE
+    bool stopped = false;          // stopRequested ended the work
+    std::string stoppedObject;     // the object being sampled then; empty while tracing
 };
+
+// The error of a stopped ray trace.
+constexpr const char* kRaytraceStopped = "stopped before the picture was finished";
 
 // The names of the files in the ray tracer's folder.
 constexpr const char* kRaySceneFile = "scene.pov";
@@ -50,7 +59,9 @@ std::string rayDensityFile(int i);
 // and output untouched, when the ray tracer is missing or fails (error then holds its own
 // messages), a file cannot be written, the size is not positive or memory runs out, or when
 // a sample point failed and refuseFailures is set (error then gives their count, and the result
-// the first). Failures are otherwise reported among the warnings.
+// the first). Failures are otherwise reported among the warnings. A stop (request.stopRequested)
+// ends the ray tracer's process group and fails the same way, with result.stopped set and error
+// kRaytraceStopped.
 bool raytraceModel(model::Model& model, const RaytraceRequest& request, RaytraceResult& result,
                    std::string& error);
 

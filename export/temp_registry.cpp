@@ -1,8 +1,11 @@
 #include "export/temp_registry.h"
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -43,7 +46,35 @@ struct ChunkReleaser {
     }
 } releaser;
 
+// Child process groups being waited for: their leaders' process ids, 0 for a free slot.
+constexpr int kChildSlots = 16;
+std::atomic<int> childGroups[kChildSlots];
+static_assert(std::atomic<int>::is_always_lock_free, "read from signal handlers");
+
 } // namespace
+
+int registerChildGroup(int leader) {
+    if (leader <= 0) return -1;
+    for (int i = 0; i < kChildSlots; ++i) {
+        int expected = 0;
+        if (childGroups[i].compare_exchange_strong(expected, leader)) return i;
+    }
+    return -1;
+}
+
+void forgetChildGroup(int handle) {
+    if (handle >= 0 && handle < kChildSlots) childGroups[handle].store(0);
+}
+
+void stopRegisteredChildGroups() {
+    for (auto& slot : childGroups) {
+        const int leader = slot.exchange(0);
+        if (leader <= 0) continue;
+        ::kill(-leader, SIGKILL);
+        while (::waitpid(leader, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+}
 
 int registerTemporary(const std::string& path) {
     char* copy = new (std::nothrow) char[path.size() + 1];
@@ -68,6 +99,7 @@ void forgetTemporary(int handle) {
 }
 
 void removeRegisteredTemporaries() {
+    stopRegisteredChildGroups();
     // A second sweep removes the registered folders whose files the first one removed.
     for (int sweep = 0; sweep < 2; ++sweep)
         for (auto& c : chunks) {

@@ -72,6 +72,74 @@ expect "raytrace with a missing LUMOVAR_POVRAY" 1 \
     env LUMOVAR_POVRAY="$tmp/none" "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png"
 no_picture "a missing LUMOVAR_POVRAY"
 
+# A ray tracer that never ends (a stand-in with a child of its own): --timeout, SIGINT and
+# SIGTERM end both processes at once and leave no picture and no temporary folder.
+cat > "$tmp/slowray" <<SH
+#!/bin/sh
+sleep 30 &
+echo "\$\$ \$!" > "$tmp/pids.tmp"
+mv "$tmp/pids.tmp" "$tmp/pids"
+wait
+SH
+chmod +x "$tmp/slowray"
+printf 'spin(x[3], a[0]) { i = 0; while 1 loop i = i + 1; endloop; spin = 1; }\n' > "$tmp/spin.lv"
+
+# ended NAME: both processes of the stand-in have ended within two seconds.
+ended() {
+    local a b p state alive
+    read -r a b < "$tmp/pids" || { fail "$1: the stand-in never ran"; return; }
+    rm -f "$tmp/pids"
+    for _ in $(seq 20); do
+        alive=""
+        for p in $a $b; do
+            state=$(sed -E 's/.*\) (.).*/\1/' "/proc/$p/stat" 2> /dev/null)
+            [ -n "$state" ] && [ "$state" != Z ] && alive="$alive $p"
+        done
+        [ -z "$alive" ] && { pass; return; }
+        sleep 0.1
+    done
+    fail "$1: the ray tracer's processes$alive still run"
+}
+
+millis() { echo $(($(date +%s%N) / 1000000)); }
+
+start=$(millis)
+expect "raytrace timeout while tracing" 1 \
+    "lumovar raytrace: POV-Ray did not finish within 0.5 s (--timeout)" -- \
+    env LUMOVAR_POVRAY="$tmp/slowray" "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png" \
+    --timeout 0.5
+took=$(($(millis) - start))
+[ "$took" -lt 2500 ] && pass || fail "a timeout of 0.5 s took $took ms"
+ended "timeout while tracing"
+no_picture "a raytrace timed out while tracing"
+expect "raytrace timeout while sampling" 1 "object 'spin' did not finish within 0.3 s" -- \
+    env LUMOVAR_POVRAY="$tmp/slowray" "$lv" raytrace "$tmp/spin.lv" spin -o "$tmp/out.png" \
+    --grid 4,4,4 --timeout 0.3
+[ -e "$tmp/pids" ] && fail "the ray tracer ran after a timeout while sampling" || pass
+no_picture "a raytrace timed out while sampling"
+expect "raytrace bad timeout" 2 "--timeout must be a number of seconds" -- \
+    "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png" --timeout 0
+
+# Job control, so that the background command does not start with SIGINT ignored.
+set -m
+for sig in INT TERM; do
+    LUMOVAR_POVRAY="$tmp/slowray" "$lv" raytrace "$tmp/ball.lvm" -o "$tmp/out.png" \
+        > /dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 100); do [ -e "$tmp/pids" ] && break; sleep 0.1; done
+    start=$(millis)
+    kill -"$sig" "$pid"
+    wait "$pid" 2> /dev/null
+    status=$?
+    took=$(($(millis) - start))
+    [ "$status" -eq $((128 + $(kill -l "$sig"))) ] && pass ||
+        fail "SIG$sig while tracing: exit status $status"
+    [ "$took" -lt 2000 ] && pass || fail "SIG$sig while tracing took $took ms"
+    ended "SIG$sig while tracing"
+    no_picture "SIG$sig while tracing"
+done
+set +m
+
 if ! command -v povray > /dev/null; then
     echo "SKIP runs of POV-Ray: povray is not installed"
     finish "raytrace cli tests"

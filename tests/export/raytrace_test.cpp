@@ -4,6 +4,10 @@
 #include <png.h>
 #include <stdlib.h>
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -127,6 +131,35 @@ int regions(const Picture& p, Predicate inRegion) {
         if (size >= 20) ++count;
     }
     return count;
+}
+
+// Whether process pid still runs (a zombie waiting for its parent counts as ended).
+bool running(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+// Whether each of pids has ended within two seconds.
+bool allEnd(const std::vector<pid_t>& pids) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    for (pid_t pid : pids)
+        while (running(pid))
+            if (std::chrono::steady_clock::now() > until) return false;
+    return true;
+}
+
+// A stand-in for the ray tracer in folder: a script that starts a long sleep of its own and
+// writes both process ids, once both run, to the file pids there, then waits.
+std::string sleepingRayTracer(const test::ScratchDir& folder) {
+    const std::string script = folder.file("povray");
+    std::ofstream(script) << "#!/bin/sh\nsleep 30 &\necho \"$$ $!\" > " << folder.file("pids.tmp")
+                          << "\nmv " << folder.file("pids.tmp") << " " << folder.file("pids")
+                          << "\nwait\n";
+    ::chmod(script.c_str(), 0755);
+    return script;
 }
 
 class RaytraceTest : public ::testing::Test {
@@ -389,6 +422,49 @@ TEST_F(RaytraceTest, KeptFolderHoldsASceneThatRendersAgain) {
     std::string program = findPovray(error);
     ASSERT_TRUE(runPovray(program, r.keepDir, "scene.ini", "again.log", error)) << error;
     EXPECT_EQ(test::readBytes(kept + "scene.bmp"), test::readBytes(r.output));
+}
+
+TEST_F(RaytraceTest, AStopKillsTheRayTracersProcessGroupAtOnceAndWritesNothing) {
+    test::ScratchDir bin;
+    ScopedEnv povray(kPovrayVariable, sleepingRayTracer(bin).c_str());
+    model::Model m = ballModel();
+    m.object(0).grid = {6, 6, 6};
+    RaytraceRequest r = request("ball.png", 32, 24);
+    // The stop comes while the ray tracer (and its own child) runs.
+    std::chrono::steady_clock::time_point stoppedAt;
+    r.stopRequested = [&] {
+        if (!fs::exists(bin.file("pids"))) return false;
+        if (stoppedAt == std::chrono::steady_clock::time_point{})
+            stoppedAt = std::chrono::steady_clock::now();
+        return true;
+    };
+    RaytraceResult result;
+    std::string error;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(raytraceModel(m, r, result, error));
+    const auto ended = std::chrono::steady_clock::now();
+    EXPECT_EQ(error, kRaytraceStopped);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.stoppedObject, ""); // stopped while tracing
+    ASSERT_NE(stoppedAt, std::chrono::steady_clock::time_point{});
+    EXPECT_LT(ended - stoppedAt, std::chrono::milliseconds(1000));
+    EXPECT_LT(ended - started, std::chrono::seconds(10));
+    pid_t script = 0, sleeper = 0;
+    std::ifstream(bin.file("pids")) >> script >> sleeper;
+    ASSERT_GT(script, 0);
+    ASSERT_GT(sleeper, 0);
+    EXPECT_TRUE(allEnd({script, sleeper})) << "the ray tracer's processes still run";
+    EXPECT_TRUE(leftovers().empty()); // no picture, no temporary folder
+    EXPECT_FALSE(m.framePrepared());
+
+    // A stop before sampling names the object and never starts the ray tracer.
+    fs::remove(bin.file("pids"));
+    r.stopRequested = [] { return true; };
+    EXPECT_FALSE(raytraceModel(m, r, result, error));
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.stoppedObject, "ball");
+    EXPECT_FALSE(fs::exists(bin.file("pids")));
+    EXPECT_TRUE(leftovers().empty());
 }
 
 } // namespace

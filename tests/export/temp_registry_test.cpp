@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <set>
 
 #include <filesystem>
@@ -37,6 +42,31 @@ TEST(TempRegistry, SweepRemovesRegisteredFilesAndForgottenOnesStay) {
     EXPECT_TRUE(fs::exists(dir.file("b")));
     forgetTemporary(a);
     EXPECT_EQ(registeredTemporaryCount(), before);
+}
+
+TEST(TempRegistry, SweepKillsRegisteredChildGroupsAndReapsTheirLeaders) {
+    test::ScratchDir dir;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::setpgid(0, 0);
+        ::execl("/bin/sleep", "sleep", "30", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::setpgid(child, child);
+    std::ofstream(dir.file("partial")) << "x";
+    const int file = registerTemporary(dir.file("partial"));
+    const int group = registerChildGroup(child);
+    ASSERT_GE(group, 0);
+    removeRegisteredTemporaries();
+    // The child was killed and reaped by the sweep: nothing is left to wait for.
+    errno = 0;
+    EXPECT_EQ(::waitpid(child, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+    EXPECT_FALSE(fs::exists(dir.file("partial")));
+    forgetTemporary(file);
+    forgetChildGroup(group); // already dropped by the sweep; harmless
+    EXPECT_EQ(registerChildGroup(0), -1);
 }
 
 TEST(TempRegistry, TableGrowsPastOneChunkAndReusesSlots) {
