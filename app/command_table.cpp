@@ -37,7 +37,9 @@ CommandStatus animation(const CommandState& s) { return enabledIf(s.filmReady); 
 CommandStatus resetView(const CommandState& s) {
     return enabledIf(s.frameRendered && !s.frameRendering);
 }
-CommandStatus stopRendering(const CommandState& s) { return enabledIf(s.workerBusy); }
+CommandStatus stopRendering(const CommandState& s) {
+    return enabledIf(s.workerBusy || s.raytracing);
+}
 
 constexpr const char* kFile = "&File";
 constexpr const char* kEdit = "&Edit";

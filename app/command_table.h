@@ -97,6 +97,7 @@ struct CommandState {
     bool frameRendering = false;  // the single-frame job is rendering
     bool frameVisible = false;    // the single-frame job's window is shown
     bool workerBusy = false;      // the render worker runs a job
+    bool raytracing = false;      // a ray trace runs
     bool builtinsVisible = false; // the reference window is shown
     bool filmReady = false;       // a film has been built
     bool toolbarVisible = true;

@@ -73,6 +73,7 @@ MainWindow::MainWindow(AppState& state, ui::UiServices& ui, QWidget* parent)
     frame_ = new FrameCommands(state_.worker, *state_.frameJob, statusBar(),
                                [this] { refreshCommands(); }, this);
     raytrace_ = new RaytraceCommands(ui_, this, statusBar(), [this] { refreshCommands(); }, this);
+    raytrace_->setRendersIdle([this] { return state_.worker.isIdle(); });
     readSettings();
 
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
@@ -94,6 +95,9 @@ MainWindow::MainWindow(AppState& state, ui::UiServices& ui, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // A ray trace in progress is stopped and ends while this is still a MainWindow.
+    delete raytrace_;
+    raytrace_ = nullptr;
     // Children go while this is still a MainWindow: their signals reach its slots.
     mdi_->disconnect(this);
     for (QMdiSubWindow* window : mdi_->subWindowList()) {
@@ -250,6 +254,7 @@ CommandState MainWindow::commandState() const {
     s.frameRendering = state_.frameJob->state() == render::JobState::Rendering;
     s.frameVisible = state_.frameJob->isVisible();
     s.workerBusy = !state_.worker.isIdle();
+    s.raytracing = raytrace_ && raytrace_->isBusy();
     s.builtinsVisible = reference_->isVisible();
     s.filmReady = state_.film.isReady();
     s.toolbarVisible = toolBar_ && !toolBar_->isHidden();

@@ -192,11 +192,14 @@ void MainWindow::onRunCompileFilm() {
 void MainWindow::onRunExport() {
     if (refuse(exportGuard(state_.guardState()))) return;
     dialogs::AppExporter exporter([this] { return state_.frameJob.get(); }, state_.timeCurve,
-                                  state_.film);
+                                  state_.film, [this] { return raytrace_->picture(); });
     dialogs::runExportDialog(this, ui_, exporter);
 }
 
-void MainWindow::onRunStopRendering() { frame_->stopRendering(); }
+void MainWindow::onRunStopRendering() {
+    frame_->stopRendering();
+    raytrace_->stop();
+}
 
 void MainWindow::onRenderPointOfView() {
     settingsStored(*modelCommands_, dialogs::runCamera(this, ui_, state_.model));

@@ -33,6 +33,7 @@ bool isSourceAvailable(int source, const ExportState& state) {
     case kExportModelMesh: return state.frameRendered;
     case kExportFrameSeries: return state.anyFrameReady;
     case kExportFilm: return state.filmReady;
+    case kExportRaytraced: return state.raytraced;
     default: return false;
     }
 }
@@ -107,6 +108,7 @@ bool runExport(int source, const std::string& fileName, Exporter& exporter,
     bool ok = false;
     switch (source) {
     case kExportFrameImage: ok = exporter.saveFrameImage(path, error); break;
+    case kExportRaytraced: ok = exporter.saveRaytracedImage(path, error); break;
     case kExportModelMesh: ok = exporter.saveModelMesh(path, error); break;
     case kExportFrameSeries:
         ok = exporter.saveFrameSeries(parts.base, parts.extension, error);

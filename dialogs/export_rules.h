@@ -11,7 +11,7 @@ namespace lv::dialogs {
 // Sources in the order of the "Select source to e&xport:" list; the index is the number.
 enum ExportSource {
     kExportFrameImage = 0,  // the rendered single frame as an image file
-    kExportRaytraced = 1,   // never available
+    kExportRaytraced = 1,   // the latest ray-traced picture as an image file
     kExportModelMesh = 2,   // the rendered single frame's meshes as a VRML (or other mesh) file
     kExportFrameSeries = 3, // one image file per rendered animation frame
     kExportFilm = 4,        // a copy of the compiled film
@@ -36,6 +36,7 @@ struct ExportState {
     bool frameRendered = false; // the single-frame job exists and is rendered
     bool anyFrameReady = false; // some animation frame is rendered
     bool filmReady = false;     // a film has been built and can be read
+    bool raytraced = false;     // a ray-traced picture exists
 };
 
 // Whether source (any number; -1 is no selection) can be exported in state.
@@ -79,6 +80,8 @@ public:
     virtual std::vector<std::string> seriesNames(const std::string& base,
                                                  const std::string& extension) const = 0;
     virtual bool saveFrameImage(const std::string& path, std::string& error) = 0;
+    // The latest ray-traced picture, PNG for a name ending in ".png", else a bitmap.
+    virtual bool saveRaytracedImage(const std::string& path, std::string& error) = 0;
     virtual bool saveModelMesh(const std::string& path, std::string& error) = 0;
     virtual bool saveFrameSeries(const std::string& base, const std::string& extension,
                                  std::string& error) = 0;

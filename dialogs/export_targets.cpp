@@ -61,12 +61,15 @@ bool saveRenderedMesh(const render::RenderJob& job, const std::string& path, std
 }
 
 AppExporter::AppExporter(std::function<render::RenderJob*()> frameJob, render::TimeCurve& curve,
-                         render::TempFilm& film)
-    : frameJob_(std::move(frameJob)), curve_(curve), film_(film) {}
+                         render::TempFilm& film,
+                         std::function<const exporter::PackedDib*()> raytraced)
+    : frameJob_(std::move(frameJob)), curve_(curve), film_(film),
+      raytraced_(std::move(raytraced)) {}
 
 ExportState AppExporter::state() const {
     const render::RenderJob* job = frameJob_ ? frameJob_() : nullptr;
-    return {job != nullptr && job->isRendered(), curve_.anyFrameRendered(), film_.isReady()};
+    return {job != nullptr && job->isRendered(), curve_.anyFrameRendered(), film_.isReady(),
+            raytraced_ && raytraced_() != nullptr};
 }
 
 std::string AppExporter::filmPath() const { return film_.path(); }
@@ -88,6 +91,17 @@ bool AppExporter::saveFrameImage(const std::string& path, std::string& error) {
         return false;
     }
     return exporter::saveImage(path, job->captureImage(), error);
+}
+
+bool AppExporter::saveRaytracedImage(const std::string& path, std::string& error) {
+    const exporter::PackedDib* picture = raytraced_ ? raytraced_() : nullptr;
+    if (picture == nullptr) {
+        error = "no ray-traced picture";
+        return false;
+    }
+    return exporter::imageFormatFromPath(path) == exporter::ImageFormat::Png
+               ? exporter::writePngFile(path, *picture, error)
+               : exporter::writeBitmapFile(path, *picture, error);
 }
 
 bool AppExporter::saveModelMesh(const std::string& path, std::string& error) {

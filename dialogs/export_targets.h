@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dialogs/export_rules.h"
+#include "export/packed_dib.h"
 #include "model/model.h"
 #include "render/film.h"
 #include "render/render_job.h"
@@ -23,15 +24,18 @@ bool saveRenderedMesh(const render::RenderJob& job, const std::string& path, std
 
 class AppExporter : public Exporter {
 public:
-    // frameJob: where the single-frame job is found (it may be replaced or absent: null).
+    // frameJob: where the single-frame job is found (it may be replaced or absent: null);
+    // raytraced: where the latest ray-traced picture is found (null or not given: none).
     AppExporter(std::function<render::RenderJob*()> frameJob, render::TimeCurve& curve,
-                render::TempFilm& film);
+                render::TempFilm& film,
+                std::function<const exporter::PackedDib*()> raytraced = {});
 
     ExportState state() const override;
     std::string filmPath() const override;
     std::vector<std::string> seriesNames(const std::string& base,
                                          const std::string& extension) const override;
     bool saveFrameImage(const std::string& path, std::string& error) override;
+    bool saveRaytracedImage(const std::string& path, std::string& error) override;
     bool saveModelMesh(const std::string& path, std::string& error) override;
     bool saveFrameSeries(const std::string& base, const std::string& extension,
                          std::string& error) override;
@@ -41,6 +45,7 @@ private:
     std::function<render::RenderJob*()> frameJob_;
     render::TimeCurve& curve_;
     render::TempFilm& film_;
+    std::function<const exporter::PackedDib*()> raytraced_;
 };
 
 } // namespace lv::dialogs

@@ -257,6 +257,9 @@ TEST(CommandEnabling, StopWhileTheWorkerRunsResetViewOnARenderedFrame) {
     EXPECT_TRUE(statusOf(kCmdViewResetView, s).enabled);
     s.workerBusy = true; // an animation renders: the single frame may still be turned
     expectEnabled({kCmdRunStopRendering, kCmdViewResetView}, s);
+    s.workerBusy = false;
+    s.raytracing = true; // the same stop ends a ray trace
+    EXPECT_TRUE(statusOf(kCmdRunStopRendering, s).enabled);
 }
 
 TEST(CommandEnabling, RecentFilesEnabledPerEntry) {

@@ -3,6 +3,7 @@
 // replacing files, the temporary film refused, and files that other programs read back.
 #include "dialogs/export_dialog.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
@@ -17,6 +18,8 @@
 #include <QRegularExpression>
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <fstream>
 #include <sstream>
 
@@ -63,13 +66,28 @@ std::string readAll(const QString& path) {
     return s.str();
 }
 
+// A ray-traced picture of width x height: red on its left half, blue on its right.
+exporter::PackedDib raytracedPicture(int width, int height) {
+    std::vector<std::uint8_t> rgba;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool left = x < width / 2;
+            rgba.insert(rgba.end(), {std::uint8_t(left ? 200 : 10), 20,
+                                     std::uint8_t(left ? 30 : 220), 255});
+        }
+    return *exporter::PackedDib::fromPixels(width, height, rgba, exporter::RowOrder::TopDown,
+                                            exporter::ChannelOrder::Rgba);
+}
+
 // The application's pieces, with a temporary film in dir.
 struct App {
     model::Model model = twoBalls();
     std::unique_ptr<render::RenderJob> frame;
     render::TimeCurve curve;
     render::TempFilm film;
-    dialogs::AppExporter exporter{[this] { return frame.get(); }, curve, film};
+    std::optional<exporter::PackedDib> raytraced; // the latest ray-traced picture
+    dialogs::AppExporter exporter{[this] { return frame.get(); }, curve, film,
+                                  [this] { return raytraced ? &*raytraced : nullptr; }};
 
     explicit App(const QString& dir) {
         film.reserve(dir.toStdString());
@@ -178,6 +196,7 @@ private Q_SLOTS:
     void enablingAfterSourceChangeAndTyping();
     void browseUsesTitleFilterAndDefaultExtension();
     void imagesOpenInAnImageLibrary();
+    void raytracedPictureReadsBackAsBitmapOrPng();
     void frameSeriesNamesEachRenderedRow();
     void filmCopyReadsBackInFfprobe();
     void modelMeshIsVrmlWithAColourPerObject();
@@ -230,6 +249,11 @@ void ExportDialogTest::availabilityFollowsRenderAnimationAndFilm() {
     QCOMPARE(offered(), (QList<bool>{true, false, true, true, false}));
     app.frame.reset(); // no single-frame job at all
     QCOMPARE(offered(), (QList<bool>{false, false, false, true, false}));
+    // A ray-traced picture is offered while one exists, whatever else was rendered.
+    app.raytraced = raytracedPicture(8, 6);
+    QCOMPARE(offered(), (QList<bool>{false, true, false, true, false}));
+    app.raytraced.reset();
+    QCOMPARE(offered(), (QList<bool>{false, false, false, true, false}));
 }
 
 void ExportDialogTest::enablingAfterSourceChangeAndTyping() {
@@ -255,10 +279,19 @@ void ExportDialogTest::enablingAfterSourceChangeAndTyping() {
     QTest::keyClick(w.fileName(), Qt::Key_Delete);
     QVERIFY(!w.exportButton()->isEnabled());
     d.type("pic");
-    d.choose(1); // Raytraced Model Image: never available; the name is cleared
+    d.choose(1); // Raytraced Model Image: no ray-traced picture yet; the name is cleared
     QCOMPARE(w.source(), 1);
     QVERIFY(w.fileName()->text().isEmpty());
     QVERIFY(!w.fileName()->isEnabled() && !w.exportButton()->isEnabled());
+    QVERIFY(!w.browseButton()->isEnabled());
+    app.raytraced = raytracedPicture(8, 6); // the availability is read at the next choice
+    d.choose(0);
+    d.choose(1);
+    QVERIFY(w.fileName()->isEnabled() && w.browseButton()->isEnabled());
+    QVERIFY(!w.exportButton()->isEnabled()); // the name is empty
+    d.type("ray");
+    QVERIFY(w.exportButton()->isEnabled());
+    app.raytraced.reset();
     d.choose(3); // no animation frame yet
     QVERIFY(!w.fileName()->isEnabled() && !w.browseButton()->isEnabled());
     d.choose(2);
@@ -316,6 +349,45 @@ void ExportDialogTest::imagesOpenInAnImageLibrary() {
         QVERIFY(identify.waitForFinished(10000));
         QCOMPARE(QString(identify.readAllStandardOutput()).trimmed(), QString("PNG 40 30"));
     }
+}
+
+void ExportDialogTest::raytracedPictureReadsBackAsBitmapOrPng() {
+    App app(dir_.path());
+    Dialog d(app);
+    QVERIFY(!d.exportAs(1, path("ray"))); // no picture: nothing to export
+    QVERIFY(!QFile::exists(path("ray.bmp")));
+    app.raytraced = raytracedPicture(8, 6);
+    d.ui.fileNames = {path("chosen")};
+    d.choose(0); // the availability is read at the next choice
+    d.choose(1);
+    d.dialog.browse();
+    QCOMPARE(d.ui.fileDialogFilters.back(), QString("Windows Bitmap (*.bmp)"));
+    QCOMPARE(d.dialog.fileName()->text(), path("chosen.bmp"));
+
+    QVERIFY(d.exportAs(1, path("ray"))); // no extension: a bitmap named .bmp
+    QCOMPARE(d.ui.lastText(), QString("Export successful"));
+    QCOMPARE(d.ui.shown.back().icon, ui::MsgIcon::Information);
+    QVERIFY(readAll(path("ray.bmp")).starts_with("BM"));
+    QImage bmp(path("ray.bmp"), "BMP");
+    QCOMPARE(bmp.size(), QSize(8, 6));
+    QCOMPARE(QColor(bmp.pixel(1, 0)), QColor(200, 20, 30)); // left half, top row
+    QCOMPARE(QColor(bmp.pixel(6, 5)), QColor(10, 20, 220)); // right half, bottom row
+
+    QVERIFY(d.exportAs(1, path("ray.png")));
+    QVERIFY(readAll(path("ray.png")).starts_with("\x89PNG"));
+    QImage png(path("ray.png"), "PNG");
+    QCOMPARE(png.size(), QSize(8, 6));
+    QCOMPARE(png.pixel(1, 0), bmp.pixel(1, 0));
+    QCOMPARE(png.pixel(6, 5), bmp.pixel(6, 5));
+
+    // An existing file is replaced only on Yes; another extension still writes a bitmap.
+    d.ui.answers = {ui::MsgResult::No};
+    QVERIFY(!d.exportAs(1, path("ray.png")));
+    QVERIFY(d.exportAs(1, path("ray.gif")));
+    QVERIFY(readAll(path("ray.gif")).starts_with("BM"));
+    QVERIFY(!d.exportAs(1, path("no/such/folder/ray")));
+    QCOMPARE(d.ui.lastText(), QString("Export failed"));
+    QCOMPARE(d.ui.shown.back().icon, ui::MsgIcon::Error);
 }
 
 void ExportDialogTest::frameSeriesNamesEachRenderedRow() {
