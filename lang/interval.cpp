@@ -7,6 +7,7 @@
 
 #include "lang/builtins.h"
 #include "lang/decoded.h"
+#include "lang/interval_primitives.h"
 #include "lang/settings.h"
 
 namespace lv::lang {
@@ -239,7 +240,7 @@ private:
     bool builtin(int row, int argc, std::vector<Interval>& stack, int at);
     bool primitive(int row, const Interval* args, int argc, Interval& out) const;
     // The elements of the array whose handle (the code index of its word 10) is v, or null.
-    const Interval* arrayOf(Interval v, int& count) const;
+    Interval* arrayOf(Interval v, int& count) const;
     bool call(const DecodedInstr& in, Interval& out);
     bool wholePower(Interval l, float r, int n, Interval& out) const;
 
@@ -476,7 +477,7 @@ bool IntervalMachine::builtin(int row, int argc, std::vector<Interval>& stack, i
     return true;
 }
 
-const Interval* IntervalMachine::arrayOf(Interval v, int& count) const {
+Interval* IntervalMachine::arrayOf(Interval v, int& count) const {
     if (v.lo != v.hi) return nullptr;
     const int position = static_cast<int>(v.lo);
     if (position < 2 || static_cast<std::size_t>(position) >= obj_.code.size()) return nullptr;
@@ -493,6 +494,10 @@ const Interval* IntervalMachine::arrayOf(Interval v, int& count) const {
 // and rounded to float once (the block's Y and Z slabs twice); the double rounding errors are
 // far below 2^-40 of the largest term, which the allowance covers.
 bool IntervalMachine::primitive(int row, const Interval* args, int argc, Interval& out) const {
+    auto resolve = [](const void* machine, Interval handle, int& count) {
+        return static_cast<const IntervalMachine*>(machine)->arrayOf(handle, count);
+    };
+    if (boundPrimitive({row, args, argc, eps_, alpha_, resolve, this}, out)) return true;
     const PrimitiveRows& rows = primitiveRows();
     auto arg = [&](int i) { return args[argc - 1 - i]; };
     int nx = 0, nc = 0;

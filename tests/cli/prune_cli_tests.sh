@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # lumovar mesh with pruning (the default) and with --no-prune: the same .poly bytes, the same
 # messages and exit status, for every example object and model and a corpus of shapes.
-# usage: prune_cli_tests.sh LUMOVAR SOURCE_DIR examples|corpus (two halves that run in parallel)
+# usage: prune_cli_tests.sh LUMOVAR SOURCE_DIR examples|corpus|families (parts that run in
+# parallel; families: quadrics, transforms, blends, blobs, splines and convolution fields)
 set -u
 lv="$1"
 src="$2"
@@ -42,6 +43,87 @@ for model in "$src"/examples/*.lvm; do
     same "$(basename "$model")" "$model"
 done
 finish "prune_cli_tests examples"
+fi
+
+if [ "$part" = families ]; then
+cat > "$tmp/families.lv" <<'LV'
+torus(x[3], a[0]) {
+    array c[3];
+    c = [0.3, -0.2, 0.1];
+    torus = lvtorusz(x, c, 2, 0.6) | lvtorusx(x, c, 2.2, 0.4);
+}
+quadrics(x[3], a[0]) {
+    array c[3], e[3];
+    c = [0, 0, 0];
+    e = [0.5, 0.5, -0.5];
+    quadrics = (lvellipsoid(x, c, 3, 2, 1.5) \ lvellcylz(x, e, 1, 0.5))
+        | (lvconey(x, e, 0.5) & (2 - abs(x[2])));
+}
+blobs(x[3], a[1]) {
+    array xc[3], yc[3], zc[3], b[3], d[3], k[3];
+    xc = [-1.2, 0.8, 0.3];
+    yc = [0, 0.5, -0.6];
+    zc = [0, 0.3, 1];
+    b = [1, 1.5, -0.4];
+    d = [2.4, 2, 1.5];
+    k = [1.2, 1, 2];
+    xc[2] = a[1];
+    blobs = lvmetaball(x, xc, yc, zc, b, d, 0.3) + lvblobby(x, xc, yc, zc, k, b, 0.2)
+        + lvsoft(x, xc, yc, zc, d, 0.2) - lvfmapblob(x, 0.4, xc, yc, zc, b, d);
+}
+bar(x[3], a[0]) {
+    array p[3], corner[3];
+    corner = [-0.8, -0.6, -2.5];
+    p[1] = x[1];
+    p[2] = x[2];
+    p[3] = x[3];
+    t = lvrotate3dx(p, 0.4) + lvtwistz(p, -2.5, 2.5, 0, 2) + lvtapery(p, -3, 3, 1.5, 0.6);
+    t = lvshift3d(p, 0.1, 0, 0) + lvstretch3d(p, corner, 1.2, 0.9, 1) + lvscale3d(p, 1, 1, 1.1);
+    bar = lvblock(p, corner, 1.6, 1.2, 5);
+}
+blend(x[3], a[0]) {
+    array c[3], b[3];
+    c = [0, 0, 0];
+    b = [-2.5, -1, -1];
+    blend = lvblenduni(lvsphere(x, c, 1.2), lvcylinderx(x, c, 0.4) & lvblock(x, b, 5, 2, 2), 0.4,
+        1, 1) | lvblendint(lvellipsoid(x, c, 2, 2, 1), x[3] + 0.3, -0.3, 0.5, 0.5);
+}
+splines(x[3], a[0]) {
+    array box[6], k[27], bb[6], kk[64];
+    box = [-3, -2, -1.5, 3, 2, 1.5];
+    k = [-1, -1, -1, -1, -1, -1, -1, -1, -1,
+         -1, -1, -1, -1, 12, -1, -1, -1, -1,
+         -1, -1, -1, -1, -1, -1, -1, -1, -1];
+    bb = [-1, -3, -3, 1.5, 3, 3];
+    i = 1;
+    while i <= 64 loop
+        kk[i] = sin(i * 0.7) * 2;
+        i = i + 1;
+    endloop;
+    splines = lvBezierSplineF(x, 3, 3, 3, box, k) | lvCubicBSplineF(x, 4, 4, 4, bb, kk);
+}
+points(x[3], a[0]) {
+    array p[9], s[3];
+    p = [0, 0, 1, 1, 0, -1, -1, 0.5, 0];
+    s = [1.4, 1, 0.8];
+    points = lvconvpoint(x, p, s, 0.3);
+}
+LV
+# Grids from 20 to 200 (thin in Z where the shape is costly) and several EPS and ALPHA values.
+for object in torus quadrics blobs bar blend points; do
+    same "$object grid 20" "$tmp/families.lv" "$object" --grid 20,20,20 --box -4,-4,-4,4,4,4
+    same "$object grid 40" "$tmp/families.lv" "$object" --grid 40,40,16 --box -4,-4,-4,4,4,4
+done
+same "splines grid 40" "$tmp/families.lv" splines --grid 40,40,8 --box -4,-4,-1,4,4,1
+same "blobs grid 120" "$tmp/families.lv" blobs --grid 120,120,4 --box -4,-4,-0.2,4,4,0.2
+same "bar grid 120" "$tmp/families.lv" bar --grid 120,120,4 --box -4,-4,0.5,4,4,1
+same "torus grid 200" "$tmp/families.lv" torus --grid 200,200,2 --box -4,-4,-0.1,4,4,0.1
+for eps in 0.001 0.3; do
+    same "blobs eps $eps" "$tmp/families.lv" blobs --grid 40,40,8 --box -4,-4,-4,4,4,4 --a 0.5 --eps $eps
+    same "bar eps $eps" "$tmp/families.lv" bar --grid 40,40,8 --box -4,-4,-4,4,4,4 --eps $eps
+done
+same "blend alpha 1" "$tmp/families.lv" blend --grid 40,40,16 --box -4,-4,-4,4,4,4 --alpha 1
+finish "prune_cli_tests families"
 fi
 
 cat > "$tmp/corpus.lv" <<'LV'

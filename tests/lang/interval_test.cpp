@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lang/settings.h"
+#include "interval_sweep.h"
 #include "lang_test_util.h"
 
 namespace lv::lang {
@@ -23,68 +24,8 @@ protected:
     }
 };
 
-// A random box: centres in [-4, 4], widths from 1e-4 to 8 on a log scale.
-struct Box {
-    Interval axis[3];
-};
-
-Box randomBox(std::mt19937& rng) {
-    std::uniform_real_distribution<float> centre(-4.0f, 4.0f), scale(-4.0f, 0.9f);
-    Box b;
-    for (Interval& a : b.axis) {
-        const float c = centre(rng), w = std::pow(10.0f, scale(rng));
-        a = {c - w / 2, c + w / 2};
-    }
-    return b;
-}
-
-float pointIn(const Interval& a, std::mt19937& rng, int k) {
-    if (k == 0) return a.lo; // the ends are where monotone rules are tight
-    if (k == 1) return a.hi;
-    std::uniform_real_distribution<float> t(0.0f, 1.0f);
-    const float v = a.lo + t(rng) * (a.hi - a.lo);
-    return std::fmin(std::fmax(v, a.lo), a.hi);
-}
-
-struct Sweep {
-    int proven = 0;    // boxes with a bound
-    int points = 0;    // points checked against a bound
-    int wrong = 0;     // points outside their bound (reported once per box)
-};
-
-// For many random boxes: where boundObject proves a range, every point of the box evaluates
-// without error to a value inside it.
-Sweep sweep(const std::string& source, int boxes = 150, int pointsPerBox = 40) {
-    testing::Compiled c = compile(source);
-    EXPECT_TRUE(c.errors.empty()) << source;
-    Sweep s;
-    if (c.objects.empty()) return s;
-    const CompiledObject& object = *c.objects.back();
-    std::mt19937 rng(12345);
-    for (int b = 0; b < boxes; ++b) {
-        const Box box = randomBox(rng);
-        std::vector<Interval> inputs(static_cast<std::size_t>(object.xSize + object.aSize));
-        for (int i = 0; i < object.xSize && i < 3; ++i) inputs[static_cast<std::size_t>(i)] = box.axis[i];
-        Interval range;
-        if (!boundObject(object, inputs.data(), range)) continue;
-        ++s.proven;
-        for (int p = 0; p < pointsPerBox; ++p) {
-            std::vector<float> x(static_cast<std::size_t>(object.xSize), 0.0f);
-            for (int i = 0; i < object.xSize && i < 3; ++i)
-                x[static_cast<std::size_t>(i)] = pointIn(box.axis[i], rng, p % 7);
-            const testing::Outcome o = testing::run(object, x);
-            if (!o.ok || !(o.value >= range.lo && o.value <= range.hi)) ++s.wrong;
-            EXPECT_TRUE(o.ok) << source << " failed at a point of a proven box: " << o.error;
-            EXPECT_TRUE(o.value >= range.lo && o.value <= range.hi)
-                << source << " at (" << x[0] << ", " << (x.size() > 1 ? x[1] : 0) << ", "
-                << (x.size() > 2 ? x[2] : 0) << ") = " << o.value << " outside [" << range.lo
-                << ", " << range.hi << "]";
-            ++s.points;
-            if (s.wrong > 0) return s;
-        }
-    }
-    return s;
-}
+using testing::sweep;
+using testing::Sweep;
 
 std::string object(const std::string& body) {
     return "f(x[3], a[0]) {\n" + body + "\n}\n";

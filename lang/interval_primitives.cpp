@@ -1,0 +1,674 @@
+#include "lang/interval_primitives.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "lang/builtins.h"
+
+namespace lv::lang {
+
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+// A range of reals, computed in double. The rules compute the exact range of each formula at
+// the ends of their argument ranges; widen() then adds an allowance for the double rounding of
+// both the rule and the primitive (a few dozen roundings of 2^-53, each relative to a term no
+// larger than the size passed), and make() rounds outward past the nearest float, which covers
+// the primitive's final conversion to float.
+struct Range {
+    double lo = 0.0, hi = 0.0;
+};
+
+constexpr double kRel = 0x1p-40;
+constexpr double kTiny = 0x1p-1000;
+
+float down(double v) { return std::nextafter(static_cast<float>(v), -kInf); }
+float up(double v) { return std::nextafter(static_cast<float>(v), kInf); }
+
+bool finite(Interval v) { return std::isfinite(v.lo) && std::isfinite(v.hi); }
+bool isPoint(Interval v) { return v.lo == v.hi; }
+double mag(Range r) { return std::max(std::fabs(r.lo), std::fabs(r.hi)); }
+Range of(Interval v) { return {v.lo, v.hi}; }
+
+Range widen(Range r, double size, double rel = kRel) {
+    const double slack = size * rel + kTiny;
+    return {r.lo - slack, r.hi + slack};
+}
+
+bool make(Range r, Interval& out) {
+    if (!(r.lo <= r.hi)) return false;
+    out = {down(r.lo), up(r.hi)};
+    return finite(out);
+}
+
+// Range of v^2 for v in r.
+Range square(Range r) {
+    const double a = r.lo * r.lo, b = r.hi * r.hi;
+    return {r.lo <= 0.0 && r.hi >= 0.0 ? 0.0 : std::min(a, b), std::max(a, b)};
+}
+
+Range sum(Range a, Range b) { return {a.lo + b.lo, a.hi + b.hi}; }
+Range difference(Range a, Range b) { return {a.lo - b.hi, a.hi - b.lo}; }
+Range difference(Interval x, Interval c) { return difference(of(x), of(c)); }
+
+Range product(Range a, Range b) {
+    const double p[4] = {a.lo * b.lo, a.lo * b.hi, a.hi * b.lo, a.hi * b.hi};
+    return {*std::min_element(p, p + 4), *std::max_element(p, p + 4)};
+}
+
+// a / b; false when b may be zero.
+bool quotient(Range a, Range b, Range& out) {
+    if (!(b.lo > 0.0 || b.hi < 0.0)) return false;
+    const double p[4] = {a.lo / b.lo, a.lo / b.hi, a.hi / b.lo, a.hi / b.hi};
+    out = {*std::min_element(p, p + 4), *std::max_element(p, p + 4)};
+    return std::isfinite(out.lo) && std::isfinite(out.hi);
+}
+
+// |v| >= eps for every v in the range: what the primitives' size checks ask of a float.
+bool atLeastEps(Interval v, float eps) { return v.lo >= eps || v.hi <= -eps; }
+
+// Range of u * (d - u) for u in [a, b]: a downward parabola with its top at d / 2.
+Range slab(double a, double b, double d) {
+    const double fa = a * (d - a), fb = b * (d - b);
+    const double top = std::clamp(d / 2.0, a, b);
+    return {std::min(fa, fb), std::max({fa, fb, top * (d - top)})};
+}
+
+// A whole count argument that must be the same throughout: false for a range.
+bool pointValue(Interval v, double& value) {
+    if (!isPoint(v)) return false;
+    value = v.lo;
+    return true;
+}
+
+enum class Family {
+    None,
+    Cone,
+    EllipticCylinder,
+    EllipticCone,
+    Ellipsoid,
+    Torus,
+    Rotate,
+    Shift,
+    Scale,
+    Stretch,
+    Twist,
+    Taper,
+    BlendUnion,
+    BlendIntersection,
+    Soft,
+    Blobby,
+    Metaball,
+    FieldMapBlob,
+    Bezier,
+    BSpline,
+    ConvolutionPoint,
+    ConvolutionLine,
+    ConvolutionCurve,
+};
+
+struct RowRule {
+    Family family = Family::None;
+    int axis = 0; // the axis along which a per-axis primitive or transform works
+};
+
+using RuleTable = std::array<RowRule, kBuiltinCount>;
+
+RuleTable makeRules() {
+    RuleTable t{};
+    auto set = [&t](const char* name, Family f, int axis = 0) {
+        const int row = findBuiltin(name);
+        if (row >= 0 && row < kBuiltinCount) t[static_cast<std::size_t>(row)] = {f, axis};
+    };
+    const char* const axes[3] = {"x", "y", "z"};
+    for (int a = 0; a < 3; ++a) {
+        const std::string s = axes[a];
+        set(("lvcone" + s).c_str(), Family::Cone, a);
+        set(("lvellcyl" + s).c_str(), Family::EllipticCylinder, a);
+        set(("lvellcone" + s).c_str(), Family::EllipticCone, a);
+        set(("lvtorus" + s).c_str(), Family::Torus, a);
+        set(("lvrotate3d" + s).c_str(), Family::Rotate, a);
+        set(("lvtwist" + s).c_str(), Family::Twist, a);
+        set(("lvtaper" + s).c_str(), Family::Taper, a);
+    }
+    set("lvellipsoid", Family::Ellipsoid);
+    set("lvshift3d", Family::Shift);
+    set("lvscale3d", Family::Scale);
+    set("lvstretch3d", Family::Stretch);
+    set("lvblenduni", Family::BlendUnion);
+    set("lvblendint", Family::BlendIntersection);
+    set("lvsoft", Family::Soft);
+    set("lvblobby", Family::Blobby);
+    set("lvmetaball", Family::Metaball);
+    set("lvfmapblob", Family::FieldMapBlob);
+    set("lvbeziersplinef", Family::Bezier);
+    set("lvcubicbsplinef", Family::BSpline);
+    set("lvconvpoint", Family::ConvolutionPoint);
+    set("lvconvline", Family::ConvolutionLine);
+    set("lvconvcurve", Family::ConvolutionCurve);
+    return t;
+}
+
+const RowRule& ruleFor(int row) {
+    static const RuleTable rules = makeRules();
+    static const RowRule none{};
+    return row >= 0 && row < kBuiltinCount ? rules[static_cast<std::size_t>(row)] : none;
+}
+
+std::atomic<bool> gConvolutionBounds{false};
+
+// ---------------------------------------------------------------------------------------------
+// Quadrics: sums of squared offsets from the centre, each divided by its size. The primitive
+// forms the offsets, quotients and squares in double from the float arguments and rounds once.
+
+// The point (exactly 3 elements) and the centre (argument 1, at least 3 elements).
+bool pointAndCentre(const PrimitiveCall& call, const Interval*& x, const Interval*& centre) {
+    int nx = 0, nc = 0;
+    x = call.array(0, nx);
+    centre = call.array(1, nc);
+    return x != nullptr && centre != nullptr && nx == 3 && nc >= 3;
+}
+
+// Range of ((x - c) / a)^2; false when a may be zero.
+bool scaledSquare(Interval x, Interval c, Interval a, Range& out) {
+    Range q;
+    if (!quotient(difference(x, c), of(a), q)) return false;
+    out = square(q);
+    return true;
+}
+
+int across1(int axis) { return axis == 0 ? 1 : 0; }
+int across2(int axis) { return axis == 2 ? 1 : 2; }
+
+// k - t1 - t2 (- t3): the shape of every quadric here.
+bool quadricValue(Range k, const Range* terms, int count, Interval& out) {
+    Range v = k;
+    double size = mag(k);
+    for (int i = 0; i < count; ++i) {
+        v = difference(v, terms[i]);
+        size += mag(terms[i]);
+    }
+    return make(widen(v, size), out);
+}
+
+bool boundQuadric(const PrimitiveCall& call, const RowRule& rule, Interval& out) {
+    const Interval* x = nullptr;
+    const Interval* c = nullptr;
+    if (!pointAndCentre(call, x, c)) return false;
+    const int a = rule.axis, b1 = across1(a), b2 = across2(a);
+    const Interval one{1.0f, 1.0f};
+    Range t[3];
+    switch (rule.family) {
+    case Family::Cone: // (x_a)^2 - (x_b1 / r)^2 - (x_b2 / r)^2
+    case Family::EllipticCone: {
+        if (call.argc != (rule.family == Family::Cone ? 3 : 4)) return false;
+        const Interval s1 = call.arg(2), s2 = rule.family == Family::Cone ? s1 : call.arg(3);
+        Range along;
+        if (!scaledSquare(x[a], c[a], one, along) || !scaledSquare(x[b1], c[b1], s1, t[0]) ||
+            !scaledSquare(x[b2], c[b2], s2, t[1]))
+            return false;
+        return quadricValue(along, t, 2, out);
+    }
+    case Family::EllipticCylinder: { // 1 - (x_b1 / a)^2 - (x_b2 / b)^2, sizes checked
+        if (call.argc != 4) return false;
+        const Interval s1 = call.arg(2), s2 = call.arg(3);
+        if (!atLeastEps(s1, call.eps) || !atLeastEps(s2, call.eps)) return false;
+        if (!scaledSquare(x[b1], c[b1], s1, t[0]) || !scaledSquare(x[b2], c[b2], s2, t[1]))
+            return false;
+        return quadricValue({1.0, 1.0}, t, 2, out);
+    }
+    case Family::Ellipsoid: {
+        if (call.argc != 5) return false;
+        for (int i = 0; i < 3; ++i) {
+            const Interval s = call.arg(2 + i);
+            if (!atLeastEps(s, call.eps) || !scaledSquare(x[i], c[i], s, t[i])) return false;
+        }
+        return quadricValue({1.0, 1.0}, t, 3, out);
+    }
+    case Family::Torus: {
+        // tube^2 - |p|^2 - big^2 + 2 big ring, ring = |p| across the axis, is the same real
+        // number as tube^2 - p_a^2 - (ring - big)^2, which has no cancelling terms to bound.
+        if (call.argc != 4) return false;
+        const Range big = of(call.arg(2));
+        const Range tube = square(of(call.arg(3)));
+        const Range along = square(difference(x[a], c[a]));
+        const Range ring2 = sum(square(difference(x[b1], c[b1])), square(difference(x[b2], c[b2])));
+        const Range ring{std::sqrt(ring2.lo), std::sqrt(ring2.hi)};
+        t[0] = along;
+        t[1] = square(difference(ring, big));
+        Range v = difference(difference(tube, t[0]), t[1]);
+        const double size = tube.hi + along.hi + ring2.hi + mag(square(big)) +
+                            2.0 * mag(big) * ring.hi;
+        return make(widen(v, size), out);
+    }
+    default: return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transforms: they rewrite x[0..2] (elements past the third stay) and return 1. A transform
+// reads every old value before it writes, so an argument that is x itself is read unchanged;
+// the rules copy their inputs first for the same reason. A transform whose x has fewer than 3
+// elements, or whose centre array is too short, leaves x alone.
+
+constexpr Interval kTransformed{1.0f, 1.0f};
+
+// The new coordinate range of a sum of products (u c + v s), widened for its roundings.
+bool linear(Range u, Range c, Range v, Range s, Interval& out) {
+    const Range a = product(u, c), b = product(v, s);
+    return make(widen(sum(a, b), mag(a) + mag(b)), out);
+}
+
+// The ranges of cos(theta) (rounded to float when roundCos) and sin(theta) for theta in the
+// range. A range from the interval rules of cos and sin holds the float roundings too.
+bool cosSin(Range theta, bool roundCos, Range& c, Range& s) {
+    if (theta.lo == theta.hi) { // the transform's own computation
+        c.lo = c.hi = roundCos ? static_cast<float>(std::cos(theta.lo)) : std::cos(theta.lo);
+        s.lo = s.hi = std::sin(theta.lo);
+        return true;
+    }
+    const Interval t{down(theta.lo), up(theta.hi)};
+    Interval ci, si;
+    if (!finite(t) || !intervalMath(5, &t, 0.0f, ci) || !intervalMath(4, &t, 0.0f, si))
+        return false;
+    c = of(ci);
+    s = of(si);
+    return true;
+}
+
+// Turns the coordinates across axis: first' = u c + v s, second' = v c - u s.
+bool rotateAcross(Interval* x, int axis, Range c, Range s) {
+    const int first = (axis + 1) % 3, second = (axis + 2) % 3;
+    const Range u = of(x[first]), v = of(x[second]);
+    Interval nu, nv;
+    if (!linear(u, c, v, s, nu) || !linear(v, c, u, {-s.hi, -s.lo}, nv)) return false;
+    x[first] = nu;
+    x[second] = nv;
+    return true;
+}
+
+// The taper factor of v, as the transform computes it, for from < to.
+double taperFactor(double v, double from, double to, double s1, double s2) {
+    const double t = (v - from) / (to - from);
+    return (1.0 - t) * s1 + t * s2;
+}
+
+bool boundTransform(const PrimitiveCall& call, const RowRule& rule, Interval& out) {
+    const int expected = rule.family == Family::Rotate ? 2
+                         : rule.family == Family::Shift || rule.family == Family::Scale ? 4
+                                                                                         : 5;
+    if (call.argc != expected) return false;
+    // The checks come first: scales near zero and non-positive taper scales fail the call.
+    if (rule.family == Family::Scale || rule.family == Family::Stretch) {
+        for (int i = 0; i < 3; ++i)
+            if (!atLeastEps(call.args[i], call.eps)) return false;
+    }
+    if (rule.family == Family::Taper && !(call.args[1].lo > 0.0f && call.args[0].lo > 0.0f))
+        return false;
+    int count = 0;
+    Interval* x = call.array(0, count);
+    if (x == nullptr) return false;
+    out = kTransformed;
+    if (count < 3) return true;
+    Interval moved[3] = {x[0], x[1], x[2]};
+    switch (rule.family) {
+    case Family::Rotate: {
+        Range c, s;
+        const Range theta = of(call.arg(1));
+        if (!cosSin(theta, false, c, s)) return false;
+        if (!rotateAcross(moved, rule.axis, c, s)) return false;
+        break;
+    }
+    case Family::Shift:
+        for (int i = 0; i < 3; ++i) {
+            const Range d = difference(x[i], call.arg(i + 1));
+            if (!make(widen(d, mag(d)), moved[i])) return false;
+        }
+        break;
+    case Family::Scale:
+        for (int i = 0; i < 3; ++i) {
+            Range q;
+            if (!quotient(of(x[i]), of(call.arg(i + 1)), q) || !make(widen(q, mag(q)), moved[i]))
+                return false;
+        }
+        break;
+    case Family::Stretch: { // centre + (x - centre) / s
+        int nc = 0;
+        const Interval* centreArray = call.array(1, nc);
+        if (centreArray == nullptr) return false;
+        if (nc < 3) return true;
+        const Interval centre[3] = {centreArray[0], centreArray[1], centreArray[2]};
+        for (int i = 0; i < 3; ++i) {
+            Range q;
+            if (!quotient(difference(x[i], centre[i]), of(call.arg(i + 2)), q)) return false;
+            const Range v = sum(of(centre[i]), q);
+            if (!make(widen(v, mag(of(centre[i])) + mag(q)), moved[i])) return false;
+        }
+        break;
+    }
+    case Family::Twist: { // turns by theta1 + t (theta2 - theta1), t = (x_a - from) / (to - from)
+        double from, to, theta1, theta2;
+        if (!pointValue(call.arg(1), from) || !pointValue(call.arg(2), to) ||
+            !pointValue(call.arg(3), theta1) || !pointValue(call.arg(4), theta2) || to == from)
+            return false;
+        auto angle = [&](double v) {
+            const double t = (v - from) / (to - from);
+            return (1.0 - t) * theta1 + t * theta2;
+        };
+        const Interval along = x[rule.axis];
+        Range theta{angle(along.lo), angle(along.hi)};
+        if (theta.lo > theta.hi) std::swap(theta.lo, theta.hi);
+        if (!isPoint(along)) {
+            const double t = std::max(std::fabs((along.lo - from) / (to - from)),
+                                      std::fabs((along.hi - from) / (to - from)));
+            theta = widen(theta, (1.0 + t) * (std::fabs(theta1) + std::fabs(theta2)));
+        }
+        Range c, s;
+        if (!cosSin(theta, true, c, s)) return false; // the twist stores cos as a float
+        if (!rotateAcross(moved, rule.axis, c, s)) return false;
+        break;
+    }
+    case Family::Taper: { // the coordinates across the axis divided by the taper factor
+        double from, to, s1, s2;
+        if (!pointValue(call.arg(1), from) || !pointValue(call.arg(2), to) ||
+            !pointValue(call.arg(3), s1) || !pointValue(call.arg(4), s2))
+            return false;
+        const double lo = x[rule.axis].lo, hi = x[rule.axis].hi;
+        Range f{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+        auto include = [&f](double v) {
+            f.lo = std::min(f.lo, v);
+            f.hi = std::max(f.hi, v);
+        };
+        if (lo < from) include(s1); // below from
+        if (to > from) {
+            if (hi > to) include(s2);
+            if (hi >= from && lo <= to) { // the linear part, monotone between its ends
+                include(taperFactor(std::max(lo, from), from, to, s1, s2));
+                include(taperFactor(std::min(hi, to), from, to, s1, s2));
+                f = widen(f, std::fabs(s1) + std::fabs(s2));
+            }
+        } else if (hi >= from) {
+            include(s2); // a step at from
+        }
+        if (!(f.lo >= call.eps)) return false; // a factor below EPS would be replaced by 1
+        for (int k : {(rule.axis + 1) % 3, (rule.axis + 2) % 3}) {
+            Range q;
+            if (!quotient(of(x[k]), f, q) || !make(widen(q, mag(q)), moved[k])) return false;
+        }
+        break;
+    }
+    default: return false;
+    }
+    for (int i = 0; i < 3; ++i) x[i] = moved[i];
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Blends: f1 + f2 +- sqrt(f1^2 + f2^2) increases with f1 and with f2, so its range comes from
+// the ends; the added term a0 / (1 + (f1/a1)^2 + (f2/a2)^2) is bounded on its own.
+
+bool boundBlend(const PrimitiveCall& call, const RowRule& rule, Interval& out) {
+    if (call.argc != 5) return false;
+    const Interval f1 = call.arg(0), f2 = call.arg(1), a0 = call.arg(2), a1 = call.arg(3),
+                   a2 = call.arg(4);
+    if (!atLeastEps(a1, call.eps) || !atLeastEps(a2, call.eps)) return false; // the check
+    const double sign = rule.family == Family::BlendUnion ? 1.0 : -1.0;
+    auto base = [sign](double u, double v) { return u + v + sign * std::sqrt(u * u + v * v); };
+    const Interval zero{0.0f, 0.0f};
+    Range q1, q2, term;
+    if (!scaledSquare(f1, zero, a1, q1) || !scaledSquare(f2, zero, a2, q2)) return false;
+    const Range denominator = sum({1.0, 1.0}, sum(q1, q2));
+    if (!quotient(of(a0), denominator, term)) return false;
+    const Range v{base(f1.lo, f2.lo) + term.lo, base(f1.hi, f2.hi) + term.hi};
+    const double size = 3.0 * (mag(of(f1)) + mag(of(f2))) + mag(term);
+    return make(widen(v, size), out);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Blob families: a sum over centres of a kernel of the distance, minus a threshold. Each
+// kernel here falls (or, for a negative weight or rate, rises) monotonically with the
+// distance, so its range over a box comes from the nearest and farthest distances.
+
+// The point and the parallel arrays of one call: x has at least 3 elements, xc N >= 1, and
+// every array after it at least N.
+struct Centres {
+    const Interval* x = nullptr;
+    const Interval* arrays[5] = {};
+    int count = 0;
+
+    bool read(const PrimitiveCall& call, int xcArg, int parameters) {
+        int nx = 0;
+        x = call.array(0, nx);
+        arrays[0] = call.array(xcArg, count);
+        if (x == nullptr || nx < 3 || arrays[0] == nullptr || count < 1) return false;
+        for (int j = 1; j < 3 + parameters; ++j) {
+            int n = 0;
+            arrays[j] = call.array(xcArg + j, n);
+            if (arrays[j] == nullptr || n < count) return false;
+        }
+        return true;
+    }
+    // Range of the squared distance to centre i, widened for the primitive's rounding.
+    Range distance2(int i) const {
+        Range r{0.0, 0.0};
+        for (int k = 0; k < 3; ++k) r = sum(r, square(difference(x[k], arrays[k][i])));
+        r.lo = std::max(0.0, r.lo * (1.0 - 0x1p-45));
+        r.hi *= 1.0 + 0x1p-45;
+        return r;
+    }
+    Interval parameter(int j, int i) const { return arrays[3 + j][i]; }
+};
+
+// The soft-object kernel 1 - 22/9 q + 17/9 q^2 - 4/9 q^3 of q = r^2 / R^2, 0 from q = 1 on:
+// it falls from 1 to 0 on [0, 1] with zero slope at 1.
+double softShape(double q) {
+    if (q >= 1.0) return 0.0;
+    return 1.0 - (22.0 / 9.0) * q + (17.0 / 9.0) * q * q - (4.0 / 9.0) * q * q * q;
+}
+
+// The metaball kernel of e = r / d: 1 - 3 e^2 up to e = 1/3, 1.5 (1 - e)^2 up to 1, then 0;
+// continuous and falling.
+double metaballShape(double e) {
+    if (e >= 1.0) return 0.0;
+    if (e <= 1.0 / 3.0) return 1.0 - 3.0 * e * e;
+    return 1.5 * (1.0 - e) * (1.0 - e);
+}
+
+// Allowance for the kernels' single-precision steps: R^4 stored as a float in the soft kernel
+// (2^-24 of the term 17/9 q^2 <= 17/9) and e = r / d stored as a float in the metaball (the
+// kernel's slope is at most 2 in e), both far below 2^-20 of a unit weight.
+constexpr double kKernelSlack = 0x1p-20;
+
+bool boundBlobs(const PrimitiveCall& call, const RowRule& rule, Interval& out) {
+    if (call.argc != (rule.family == Family::Soft ? 6 : 7)) return false;
+    const bool fieldMap = rule.family == Family::FieldMapBlob;
+    Centres c;
+    if (!c.read(call, fieldMap ? 2 : 1, rule.family == Family::Soft ? 1 : 2)) return false;
+    Range total{0.0, 0.0};
+    double size = 0.0;
+    for (int i = 0; i < c.count; ++i) {
+        const Range r2 = c.distance2(i);
+        Range term;
+        switch (rule.family) {
+        case Family::Soft: { // W(r^2 / R^2) with R = d[i]; 0 for R <= 0
+            double R;
+            if (!pointValue(c.parameter(0, i), R)) return false;
+            if (!(R > 0.0)) continue;
+            const double R2 = R * R;
+            term = {softShape(r2.hi / R2) - kKernelSlack, softShape(r2.lo / R2) + kKernelSlack};
+            break;
+        }
+        case Family::Blobby: { // b exp(-a r^2)
+            const Range exponent = product({-double(c.parameter(0, i).hi),
+                                            -double(c.parameter(0, i).lo)}, r2);
+            const Range e = widen(exponent, mag(exponent), 0x1p-45);
+            const Range k{std::exp(e.lo) * (1.0 - kRel), std::exp(e.hi) * (1.0 + kRel)};
+            term = product(of(c.parameter(1, i)), k);
+            break;
+        }
+        case Family::Metaball: { // b M(r / d), nothing for d <= 0
+            double d;
+            if (!pointValue(c.parameter(1, i), d)) return false;
+            if (!(d > 0.0)) continue;
+            const Range k{metaballShape(std::sqrt(r2.hi) / d) - kKernelSlack,
+                          metaballShape(std::sqrt(r2.lo) / d) + kKernelSlack};
+            term = product(of(c.parameter(0, i)), k);
+            break;
+        }
+        case Family::FieldMapBlob: { // b / (1 + r^2 / d^2), nothing for d <= EPS
+            double d;
+            if (!pointValue(c.parameter(1, i), d)) return false;
+            if (!(d > double(call.eps))) continue;
+            const Range k{1.0 / (1.0 + r2.hi / (d * d)), 1.0 / (1.0 + r2.lo / (d * d))};
+            term = product(of(c.parameter(0, i)), k);
+            break;
+        }
+        default: return false;
+        }
+        total = sum(total, term);
+        size += mag(term);
+    }
+    const Range threshold = of(call.arg(fieldMap ? 1 : call.argc - 1));
+    const Range v = fieldMap ? difference(threshold, total) : difference(total, threshold);
+    return make(widen(v, size + mag(threshold)), out);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Spline volumes: the spline value s, intersected with the three slabs of the box by
+// I(a, b) = a + b - sqrt(a^2 + b^2), which increases with a and with b.
+
+double meet(double a, double b) { return a + b - std::sqrt(a * a + b * b); }
+
+// A count argument as the primitive reads it (a whole count lo..hi), or -1.
+int countOf(Interval v, int lo, int hi) {
+    if (!isPoint(v) || !(v.lo >= static_cast<float>(lo) && v.lo < static_cast<float>(hi + 1)))
+        return -1;
+    return static_cast<int>(v.lo);
+}
+
+bool boundSpline(const PrimitiveCall& call, const RowRule& rule, Interval& out) {
+    if (call.argc != 6) return false;
+    const bool bezier = rule.family == Family::Bezier;
+    const int lo = bezier ? 1 : 4, hi = bezier ? 21 : 255;
+    const int l = countOf(call.arg(1), lo, hi), m = countOf(call.arg(2), lo, hi),
+              n = countOf(call.arg(3), lo, hi);
+    int nx = 0, nbox = 0, nctrl = 0;
+    const Interval* x = call.array(0, nx);
+    const Interval* box = call.array(4, nbox);
+    const Interval* ctrl = call.array(5, nctrl);
+    if (l < 0 || m < 0 || n < 0 || x == nullptr || nx != 3 || box == nullptr || nbox < 6 ||
+        ctrl == nullptr || static_cast<long long>(nctrl) < static_cast<long long>(l) * m * n)
+        return false;
+    double b[6];
+    for (int i = 0; i < 6; ++i)
+        if (!pointValue(box[i], b[i])) return false;
+    for (int k = 0; k < 3; ++k)
+        if (!(b[k + 3] > b[k])) return false; // a flat box divides by zero
+    Range c{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+    for (long long i = 0; i < static_cast<long long>(l) * m * n; ++i) {
+        c.lo = std::min(c.lo, double(ctrl[i].lo));
+        c.hi = std::max(c.hi, double(ctrl[i].hi));
+    }
+    Range s;
+    if (!bezier) {
+        // The B-spline weights are products of basis values that are never negative and
+        // whose sums are 1 inside the parameter range and at most 1 anywhere (some, or all,
+        // fall away outside it): s is -0.00001 plus a value between 0 and the control values.
+        s = {std::min(0.0, c.lo) - 0.00001, std::max(0.0, c.hi) - 0.00001};
+    } else {
+        bool inside = true;
+        for (int k = 0; k < 3; ++k) inside = inside && x[k].lo >= b[k] && x[k].hi <= b[k + 3];
+        if (inside) {
+            s = c; // Bernstein values are not negative and sum to 1 on [0, 1]
+        } else {
+            // |B_i(t)| sums to (|1 - t| + |t|)^degree: at most the larger of its ends.
+            const int degree[3] = {l - 1, n - 1, m - 1};
+            double factor = std::max(std::fabs(c.lo), std::fabs(c.hi));
+            for (int k = 0; k < 3; ++k) {
+                const double span = b[k + 3] - b[k];
+                const double t0 = (x[k].lo - b[k]) / span, t1 = (x[k].hi - b[k]) / span;
+                const double w = std::max(std::fabs(1.0 - t0) + std::fabs(t0),
+                                          std::fabs(1.0 - t1) + std::fabs(t1));
+                factor *= std::pow(w * (1.0 + 0x1p-20), degree[k]);
+            }
+            s = {-factor, factor};
+        }
+    }
+    s = widen(s, mag(s));
+    Range slabs[3];
+    for (int k = 0; k < 3; ++k)
+        slabs[k] = slab(double(x[k].lo) - b[k], double(x[k].hi) - b[k], b[k + 3] - b[k]);
+    const Range v{meet(meet(meet(slabs[0].lo, slabs[1].lo), slabs[2].lo), s.lo),
+                  meet(meet(meet(slabs[0].hi, slabs[1].hi), slabs[2].hi), s.hi)};
+    const double size = mag(slabs[0]) + mag(slabs[1]) + mag(slabs[2]) + mag(s);
+    return make(widen(v, size, 0x1p-30), out);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Convolution fields: the sum over elements of the kernel 1 / (1 + s^2 r^2)^2 (a point) or its
+// integral along a segment, minus the threshold T.
+
+// The convolution field of points: computed in double throughout and rounded once.
+bool boundConvolutionPoints(const PrimitiveCall& call, Interval& out) {
+    if (call.argc != 4) return false;
+    int nx = 0, n = 0, nv = 0;
+    const Interval* x = call.array(0, nx);
+    const Interval* strength = call.array(2, n);
+    const Interval* vect = call.array(1, nv);
+    if (x == nullptr || nx != 3 || strength == nullptr || n < 1 || vect == nullptr ||
+        static_cast<long long>(nv) < 3LL * n)
+        return false;
+    Range total{0.0, 0.0};
+    for (int i = 0; i < n; ++i) {
+        Range r2{0.0, 0.0};
+        for (int k = 0; k < 3; ++k) r2 = sum(r2, square(difference(x[k], vect[3 * i + k])));
+        const Range s2 = square(of(strength[i]));
+        const double far = 1.0 + s2.hi * r2.hi, near = 1.0 + s2.lo * r2.lo;
+        total = sum(total, {1.0 / (far * far), 1.0 / (near * near)});
+    }
+    const Range threshold = of(call.arg(3));
+    const Range v = difference(total, threshold);
+    return make(widen(v, mag(total) + mag(threshold), 0x1p-36), out);
+}
+
+} // namespace
+
+bool boundPrimitive(const PrimitiveCall& call, Interval& out) {
+    const RowRule& rule = ruleFor(call.row);
+    switch (rule.family) {
+    case Family::None: return false;
+    case Family::Cone:
+    case Family::EllipticCylinder:
+    case Family::EllipticCone:
+    case Family::Ellipsoid:
+    case Family::Torus: return boundQuadric(call, rule, out);
+    case Family::Rotate:
+    case Family::Shift:
+    case Family::Scale:
+    case Family::Stretch:
+    case Family::Twist:
+    case Family::Taper: return boundTransform(call, rule, out);
+    case Family::BlendUnion:
+    case Family::BlendIntersection: return boundBlend(call, rule, out);
+    case Family::Soft:
+    case Family::Blobby:
+    case Family::Metaball:
+    case Family::FieldMapBlob: return boundBlobs(call, rule, out);
+    case Family::Bezier:
+    case Family::BSpline: return boundSpline(call, rule, out);
+    case Family::ConvolutionPoint: return boundConvolutionPoints(call, out);
+    case Family::ConvolutionLine:
+    case Family::ConvolutionCurve: return false;
+    }
+    return false;
+}
+
+void setConvolutionBounds(bool on) { gConvolutionBounds.store(on); }
+bool convolutionBounds() { return gConvolutionBounds.load(); }
+
+} // namespace lv::lang
