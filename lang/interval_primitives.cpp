@@ -542,6 +542,8 @@ bool boundBlobs(const PrimitiveCall& call, const RowRule& rule, Interval& out) {
 // Spline volumes: the spline value s, intersected with the three slabs of the box by
 // I(a, b) = a + b - sqrt(a^2 + b^2), which increases with a and with b.
 
+Range toFloatRange(Range a) { return {down(a.lo), up(a.hi)}; }
+
 double meet(double a, double b) { return a + b - std::sqrt(a * a + b * b); }
 
 // A count argument as the primitive reads it (a whole count lo..hi), or -1.
@@ -549,6 +551,88 @@ int countOf(Interval v, int lo, int hi) {
     if (!isPoint(v) || !(v.lo >= static_cast<float>(lo) && v.lo < static_cast<float>(hi + 1)))
         return -1;
     return static_cast<int>(v.lo);
+}
+
+// The ranges of the Bernstein values C(d, i) (1 - t)^(d - i) t^i, i <= d, for t in r within
+// [0, 1]: each rises to its peak at t = i / d and falls after it.
+void bernsteinRanges(int count, Range r, Range* out) {
+    const int d = count - 1;
+    r = {std::clamp(r.lo, 0.0, 1.0), std::clamp(r.hi, 0.0, 1.0)};
+    double binomial = 1.0;
+    for (int i = 0; i <= d; ++i) {
+        auto at = [&](double v) { return binomial * std::pow(1.0 - v, d - i) * std::pow(v, i); };
+        const double a = at(r.lo), c = at(r.hi);
+        const double peak = d == 0 ? r.lo : std::clamp(double(i) / d, r.lo, r.hi);
+        out[i] = widen({std::min(a, c), std::max({a, c, at(peak)})}, std::max({a, c, at(peak)}),
+                       0x1p-44);
+        out[i].lo = std::max(0.0, out[i].lo);
+        binomial = binomial * (d - i) / (i + 1);
+    }
+}
+
+// The Bezier value s inside the box, where the Bernstein values (never negative) sum to 1:
+// s = c0 + sum (c - c0) B for any c0. With c0 the least control value every weight c - c0 is
+// non-negative, so the products of the three Bernstein ranges' lower ends bound s from below
+// and their upper ends from above; with c0 the greatest, the same from the other side. The
+// rounding of the primitive's sum, whose terms are at most the largest |c| in all, and the
+// Bernstein values' own error (the allowance in each range) are added.
+Range bezierRange(const Range* t, int l, int m, int n, const Interval* ctrl, Range hull) {
+    Range bx[21], by[21], bz[21];
+    bernsteinRanges(l, t[0], bx);
+    bernsteinRanges(n, t[1], by);
+    bernsteinRanges(m, t[2], bz);
+    double upFromLeast = 0.0, lowFromLeast = 0.0, upFromGreatest = 0.0, lowFromGreatest = 0.0;
+    for (int i = 0; i < l; ++i)
+        for (int j = 0; j < m; ++j)
+            for (int k = 0; k < n; ++k) {
+                const double lo = bx[i].lo * bz[j].lo * by[k].lo;
+                const double hi = bx[i].hi * bz[j].hi * by[k].hi;
+                const Interval c = ctrl[(i * m + j) * n + k];
+                lowFromLeast += (c.lo - hull.lo) * lo;
+                upFromLeast += (c.hi - hull.lo) * hi;
+                lowFromGreatest += (hull.hi - c.lo) * hi;
+                upFromGreatest += (hull.hi - c.hi) * lo;
+            }
+    Range s{std::max(hull.lo + lowFromLeast, hull.hi - lowFromGreatest),
+            std::min(hull.lo + upFromLeast, hull.hi - upFromGreatest)};
+    if (s.lo > s.hi) s = hull; // only by rounding; the hull holds in any case
+    return widen(s, std::max(std::fabs(hull.lo), std::fabs(hull.hi)), 0x1p-36);
+}
+
+// The B-spline value s: -0.00001 plus a weighted sum of control values whose weights are
+// products of basis values, never negative, summing to 1 inside the parameter range and to
+// at most 1 anywhere (some, or all, fall away outside it and at its upper end). Inside the
+// range only the four control values of each span weigh, so the sum lies between the least
+// and the greatest of the control values of the spans the box meets, and 0 joins them where
+// the weights may sum to less than 1.
+Range bsplineRange(const Range* t, int l, int m, int n, const Interval* ctrl) {
+    const int counts[3] = {l, m, n};
+    int first[3], last[3];
+    bool partial = false;
+    for (int k = 0; k < 3; ++k) {
+        const int q = counts[k];
+        // u = t (q - 3) rounded to float; the spans run from floor(u) + 3, and the weights sum
+        // to 1 for u in [0, q - 3).
+        const double u0 = down(t[k].lo * (q - 3)), u1 = up(t[k].hi * (q - 3));
+        if (!(t[k].lo >= 0.0 && t[k].hi <= 1.0 && u0 >= 0.0 && u1 < q - 3)) {
+            partial = true;
+            first[k] = 0;
+            last[k] = q - 1;
+            continue;
+        }
+        first[k] = std::max(0, static_cast<int>(std::floor(u0)));
+        last[k] = std::min(q - 1, static_cast<int>(std::floor(u1)) + 3);
+    }
+    Range s{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+    for (int iz = first[2]; iz <= last[2]; ++iz)
+        for (int ix = first[0]; ix <= last[0]; ++ix)
+            for (int iy = first[1]; iy <= last[1]; ++iy) {
+                const Interval v = ctrl[(static_cast<long long>(iz) * l + ix) * m + iy];
+                s.lo = std::min(s.lo, double(v.lo));
+                s.hi = std::max(s.hi, double(v.hi));
+            }
+    if (partial) s = {std::min(0.0, s.lo), std::max(0.0, s.hi)};
+    return {s.lo - 0.00001, s.hi - 0.00001};
 }
 
 bool boundSpline(const PrimitiveCall& call, const RowRule& rule, Interval& out) {
@@ -574,26 +658,30 @@ bool boundSpline(const PrimitiveCall& call, const RowRule& rule, Interval& out) 
         c.lo = std::min(c.lo, double(ctrl[i].lo));
         c.hi = std::max(c.hi, double(ctrl[i].hi));
     }
+    // The normalized coordinate ranges t = (x - min) / (max - min) of the box, widened for
+    // their rounding (Y and Z are stored as floats).
+    Range t[3];
+    for (int k = 0; k < 3; ++k) {
+        const double span = b[k + 3] - b[k];
+        t[k] = widen({(x[k].lo - b[k]) / span, (x[k].hi - b[k]) / span},
+                     std::max(std::fabs(x[k].lo - b[k]), std::fabs(x[k].hi - b[k])) / span, 0x1p-48);
+        if (k > 0 || !bezier) t[k] = toFloatRange(t[k]);
+    }
     Range s;
     if (!bezier) {
-        // The B-spline weights are products of basis values that are never negative and
-        // whose sums are 1 inside the parameter range and at most 1 anywhere (some, or all,
-        // fall away outside it): s is -0.00001 plus a value between 0 and the control values.
-        s = {std::min(0.0, c.lo) - 0.00001, std::max(0.0, c.hi) - 0.00001};
+        s = bsplineRange(t, l, m, n, ctrl);
     } else {
         bool inside = true;
         for (int k = 0; k < 3; ++k) inside = inside && x[k].lo >= b[k] && x[k].hi <= b[k + 3];
         if (inside) {
-            s = c; // Bernstein values are not negative and sum to 1 on [0, 1]
+            s = bezierRange(t, l, m, n, ctrl, c);
         } else {
             // |B_i(t)| sums to (|1 - t| + |t|)^degree: at most the larger of its ends.
             const int degree[3] = {l - 1, n - 1, m - 1};
             double factor = std::max(std::fabs(c.lo), std::fabs(c.hi));
             for (int k = 0; k < 3; ++k) {
-                const double span = b[k + 3] - b[k];
-                const double t0 = (x[k].lo - b[k]) / span, t1 = (x[k].hi - b[k]) / span;
-                const double w = std::max(std::fabs(1.0 - t0) + std::fabs(t0),
-                                          std::fabs(1.0 - t1) + std::fabs(t1));
+                const double w = std::max(std::fabs(1.0 - t[k].lo) + std::fabs(t[k].lo),
+                                          std::fabs(1.0 - t[k].hi) + std::fabs(t[k].hi));
                 factor *= std::pow(w * (1.0 + 0x1p-20), degree[k]);
             }
             s = {-factor, factor};
@@ -636,6 +724,114 @@ bool boundConvolutionPoints(const PrimitiveCall& call, Interval& out) {
     return make(widen(v, mag(total) + mag(threshold), 0x1p-36), out);
 }
 
+
+// Interval arithmetic for the segment fields: every operation's exact range widened by 2^-50
+// of its magnitude, which holds both this rule's rounding and the primitive's (2^-53 each).
+Range outward(Range r) { return widen(r, mag(r), 0x1p-50); }
+Range add(Range a, Range b) { return outward(sum(a, b)); }
+Range sub(Range a, Range b) { return outward(difference(a, b)); }
+Range mul(Range a, Range b) { return outward(product(a, b)); }
+Range point(double v) { return {v, v}; }
+Range toFloat(Range a) { return toFloatRange(a); }
+bool div(Range a, Range b, Range& out) {
+    if (!quotient(a, b, out)) return false;
+    out = outward(out);
+    return true;
+}
+Range atanOf(Range a) { return outward({std::atan(a.lo), std::atan(a.hi)}); }
+Range sqrtOf(Range a) { return outward({std::sqrt(std::max(0.0, a.lo)), std::sqrt(a.hi)}); }
+
+// The field of the segment q0..q1 (fixed ends) with strength s, for the point in the box x:
+// the closed form that the primitive evaluates, step by step in intervals. Three of its
+// quantities are taken from their geometric meaning, where plain interval arithmetic would
+// lose the dependence between them, and widened for the difference:
+//  - d = dot(p - q0, q1 - q0) / L rounded to float: linear in p, so exact at the box's ends;
+//  - g - d^2 (clamped at 0) is the squared distance to the line, |(p - q0) x u|^2 with u the
+//    unit direction, except that d is rounded to float and L is |q1 - q0| rounded to float: d
+//    is within 2^-22 of its own size of the true projection, so g - d^2 is within 2^-21 d^2;
+//  - g + L^2 - 2 L d is the squared distance to q0 + L u, within 2^-21 L |d| for the same
+//    reason.
+// False when the segment has zero length (the primitive stops with an error) or s may be 0.
+bool segmentRange(const Interval* x, const double q0[3], const double q1[3], Range s,
+                  Range& field) {
+    const double dir[3] = {q1[0] - q0[0], q1[1] - q0[1], q1[2] - q0[2]};
+    const double norm2 = dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2];
+    const double L = static_cast<float>(std::sqrt(norm2));
+    if (L == 0.0 || !std::isfinite(L) || !(s.lo > 0.0 || s.hi < 0.0)) return false;
+    const double length = std::sqrt(norm2);
+    Range dp[3], dot{0.0, 0.0}, g{0.0, 0.0}, far2{0.0, 0.0};
+    double size = 0.0, ends = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        dp[k] = outward({x[k].lo - q0[k], x[k].hi - q0[k]});
+        const Range term = product(dp[k], point(dir[k]));
+        dot = sum(dot, term);
+        size += mag(term);
+        g = sum(g, square(dp[k]));
+        const double end = q0[k] + L * dir[k] / length;
+        far2 = sum(far2, square({x[k].lo - end, x[k].hi - end}));
+        ends += end * end;
+    }
+    dot = widen(dot, size, 0x1p-48);
+    g = widen(g, g.hi, 0x1p-48);
+    Range d;
+    if (!div(dot, point(L), d)) return false;
+    d = toFloat(d);
+    // The squared distance to the line.
+    const double u[3] = {dir[0] / length, dir[1] / length, dir[2] / length};
+    Range line2{0.0, 0.0};
+    for (int k = 0; k < 3; ++k) {
+        const int a = (k + 1) % 3, b = (k + 2) % 3;
+        line2 = sum(line2, square(difference(product(dp[a], point(u[b])),
+                                             product(dp[b], point(u[a])))));
+    }
+    const double d2 = std::max(d.lo * d.lo, d.hi * d.hi);
+    const double lineSlack = 0x1p-21 * d2 + 0x1p-36 * g.hi;
+    const Range h2{std::max(0.0, line2.lo - lineSlack), std::max(0.0, line2.hi + lineSlack)};
+    const double dmag = std::max(std::fabs(d.lo), std::fabs(d.hi));
+    const double endSlack = 0x1p-21 * L * dmag + 0x1p-36 * (g.hi + L * L + ends);
+    const Range M{far2.lo - endSlack, far2.hi + endSlack};
+    const Range s2 = outward(square(s));
+    const Range l = toFloat(sqrtOf(add(mul(s2, h2), point(1.0))));
+    const Range l2 = outward(square(l));
+    const Range m2 = add(mul(s2, M), point(1.0));
+    const Range Lr = point(L);
+    Range a1, a2, t1, t2, t3;
+    if (!div(mul(s, sub(Lr, d)), l, a1) || !div(mul(s, d), l, a2)) return false;
+    if (!div(add(atanOf(a1), atanOf(a2)), mul(mul(mul(point(2.0), s), l2), l), t1)) return false;
+    if (!div(d, mul(mul(point(2.0), l2), add(l2, mul(s2, outward(square(d))))), t2)) return false;
+    if (!div(sub(Lr, d), mul(mul(point(2.0), l2), m2), t3)) return false;
+    field = add(add(t1, t2), t3);
+    return std::isfinite(field.lo) && std::isfinite(field.hi);
+}
+
+// lvconvline(x, begin, end, S, T) and lvconvcurve(x, vect, S, T): the sum of the segment
+// fields minus T. Segment ends must be fixed values.
+bool boundConvolutionSegments(const PrimitiveCall& call, bool curve, Interval& out) {
+    if (call.argc != (curve ? 4 : 5)) return false;
+    int nx = 0, n = 0, nb = 0, ne = 0;
+    const Interval* x = call.array(0, nx);
+    const Interval* strength = call.array(curve ? 2 : 3, n);
+    const Interval* begin = call.array(1, nb);
+    const Interval* end = curve ? begin : call.array(2, ne);
+    if (curve) ne = nb;
+    const long long need = curve ? 3LL * (n + 1LL) : 3LL * n;
+    if (x == nullptr || nx != 3 || strength == nullptr || n < 1 || begin == nullptr ||
+        end == nullptr || nb < need || ne < need)
+        return false;
+    Range total{0.0, 0.0};
+    for (int i = 0; i < n; ++i) {
+        double q0[3], q1[3];
+        const Interval* from = begin + 3 * i;
+        const Interval* to = curve ? begin + 3 * (i + 1) : end + 3 * i;
+        for (int k = 0; k < 3; ++k)
+            if (!pointValue(from[k], q0[k]) || !pointValue(to[k], q1[k])) return false;
+        Range field;
+        if (!segmentRange(x, q0, q1, of(strength[i]), field)) return false;
+        total = add(total, field);
+    }
+    return make(sub(total, of(call.arg(call.argc - 1))), out);
+}
+
 } // namespace
 
 bool boundPrimitive(const PrimitiveCall& call, Interval& out) {
@@ -663,7 +859,9 @@ bool boundPrimitive(const PrimitiveCall& call, Interval& out) {
     case Family::BSpline: return boundSpline(call, rule, out);
     case Family::ConvolutionPoint: return boundConvolutionPoints(call, out);
     case Family::ConvolutionLine:
-    case Family::ConvolutionCurve: return false;
+    case Family::ConvolutionCurve:
+        return convolutionBounds() &&
+               boundConvolutionSegments(call, rule.family == Family::ConvolutionCurve, out);
     }
     return false;
 }

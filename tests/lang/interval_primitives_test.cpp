@@ -151,7 +151,7 @@ TEST_F(IntervalPrimitivesTest, SplineVolumesContainEveryPointResult) {
         "k[14] = 20 * a[1]; f = lvBezierSplineF(x, 3, 3, 3, box, k);";
     const std::string bezierHigh =
         "array box[6], k[60];\nbox = [-1, -1, -1, 1, 2, 3];\n"
-        "i = 1; while i <= 60 loop k[i] = sin(i); i = i + 1; endloop;\n"
+        "i = 1; while i <= 60 loop k[i] = sin(i) * (3 * a[1] - 1); i = i + 1; endloop;\n"
         "f = lvBezierSplineF(x, 5, 4, 3, box, k) + a[1];";
     SweepOptions weight;
     weight.a = {{0.2f, 1.0f}};
@@ -205,11 +205,33 @@ TEST_F(IntervalPrimitivesTest, CallsThatMayFailOrBecomeUnusableAreNotBounded) {
                            {0.0f, 1.0f}, out));
 }
 
-TEST_F(IntervalPrimitivesTest, ConvolutionOfSegmentsIsUnknownUnlessSwitchedOn) {
-    const std::string line = object("array b[3], e[3], s[1]; b = [0, 0, 0]; e = [1, 0.5, 0.2];"
-                                    " s = [1]; f = lvconvline(x, b, e, s, 0.2);");
+TEST_F(IntervalPrimitivesTest, ConvolutionOfSegmentsIsBoundedOnlyWhenSwitchedOn) {
+    const std::string line = object("array b[6], e[6], s[2]; b = [0, 0, 0, -1, 2, 0.5];"
+                                    " e = [1, 0.5, 0.2, -1, 2, -3]; s = [1, 1]; s[2] = a[1];"
+                                    " f = lvconvline(x, b, e, s, 0.2);", 1);
+    const std::string curve = object("array k[12], s[3]; k = [0, 0, 2.4, 0, 0.2, 1.2, 0, 0, 0,"
+                                     " 0.3, 0, -3]; s = [2, 2.5, 1]; s[3] = a[1];"
+                                     " f = lvconvcurve(x, k, s, 0.3);", 1);
+    SweepOptions strength;
+    strength.a = {{0.5f, 3.0f}};
     EXPECT_FALSE(convolutionBounds());
-    EXPECT_EQ(sweep(line, 20).proven, 0);
+    EXPECT_EQ(sweep(line, strength).proven, 0);
+    setConvolutionBounds(true);
+    strength.reach = 6.0f; // far boxes too, where the closed form's terms nearly cancel
+    for (const std::string& source : {line, curve}) {
+        const Sweep s = sweep(source, strength);
+        EXPECT_EQ(s.wrong, 0) << source;
+        EXPECT_GE(s.proven, 100) << source;
+    }
+    // A segment of zero length stops every evaluation: never bounded.
+    SweepOptions fails;
+    fails.countFailures = true;
+    fails.boxes = 10;
+    const Sweep zero = sweep(object("array b[3], s[1]; b = [1, 1, 1]; s = [1];"
+                                    " f = lvconvline(x, b, b, s, 0.2);"),
+                             fails);
+    EXPECT_EQ(zero.proven, 0);
+    EXPECT_GT(zero.failed, 0);
 }
 
 // The bounds are tight enough to prune: boxes well away from each surface get one sign.
@@ -230,7 +252,13 @@ TEST_F(IntervalPrimitivesTest, BoxesAwayFromTheSurfaceGetOneSign) {
         {"array box[6], k[8]; box = [-1, -1, -1, 1, 1, 1]; k = [1, 1, 1, 1, 1, 1, 1, 1];"
          " f = lvBezierSplineF(x, 2, 2, 2, box, k);",
          {3.0f, 3.2f}, {0.0f, 0.02f}},
+        {"array h[3], s[1]; h = [0, 0, 0]; s = [1.4]; f = lvconvpoint(x, h, s, 0.3);",
+         {2.0f, 2.2f}, {0.0f, 0.02f}},
+        {"array k[9], s[2]; k = [0, 0, 2.4, 0, 0.2, 1.2, 0, 0, 0]; s = [2, 2];"
+         " f = lvconvcurve(x, k, s, 0.3);",
+         {2.0f, 2.2f}, {0.0f, 0.02f}},
     };
+    setConvolutionBounds(true);
     for (const Case& k : cases) {
         Interval out;
         ASSERT_TRUE(boundOver(object(k.body), k.outsideBox, out)) << k.body;

@@ -8,7 +8,14 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <string>
 #include <vector>
+
+#include "lang/compiler.h"
+#include "lang/interpreter.h"
+#include "lang/interval.h"
+#include "lang/interval_primitives.h"
+#include "lang/settings.h"
 
 namespace lv::poly {
 namespace {
@@ -230,6 +237,131 @@ TEST(PrunedPolygonizer, CoarseGridsAndEmptyBoundsRunPlain) {
     EXPECT_EQ(stats.skipped, 0);
     EXPECT_EQ(stats.evaluated, 31LL * 31 * 31);
     EXPECT_EQ(pruned.polygons, runOn(g, ball, {}).polygons);
+}
+
+
+// An interpreted object as sample and its interval bound as bound, as the mesh command wires
+// them; failed evaluations give 0 and are counted, the first one's message kept.
+struct Interpreted {
+    explicit Interpreted(const lang::CompiledObject& o) : object(o), ws(o) {}
+    const lang::CompiledObject& object;
+    lang::Workspace ws;
+    int failures = 0;
+    std::string firstError;
+
+    float operator()(float x, float y, float z) {
+        ws.values[0] = x, ws.values[1] = y, ws.values[2] = z;
+        float v = 0.0f;
+        lang::RuntimeError error;
+        if (lang::executeObject(object, ws.values.data(), ws.flags.data(), v, error) == 1) return v;
+        if (failures++ == 0) firstError = std::string(error.message) + " " + std::to_string(error.line);
+        return 0.0f;
+    }
+    ValueBound bound(const float lo[3], const float hi[3]) const {
+        const lang::Interval in[3] = {{lo[0], hi[0]}, {lo[1], hi[1]}, {lo[2], hi[2]}};
+        lang::Interval range;
+        if (!lang::boundObject(object, in, range)) return {};
+        return {range.lo, range.hi, true};
+    }
+};
+
+// Objects built on each family of primitives, polygonized plainly and pruned: the same
+// polygons, the pruned samples a subsequence of the plain ones with the same values, the same
+// failures, no skipped cell that the plain run would visit, and some cells skipped.
+TEST(PrunedPolygonizer, InterpretedPrimitiveFamiliesGiveTheSamePolygons) {
+    const char* source = R"(
+torus(x[3], a[0]) { array c[3]; c = [0.3, -0.2, 0.1]; torus = lvtorusz(x, c, 2, 0.6); }
+cone(x[3], a[0]) {
+    array c[3];
+    c = [0, 0.2, 0];
+    cone = lvconey(x, c, 0.5) & lvellipsoid(x, c, 2.5, 3, 2) & (x[2] + 2.9);
+}
+bar(x[3], a[0]) {
+    array p[3], corner[3];
+    corner = [-0.6, -0.6, -2];
+    p[1] = x[1];
+    p[2] = x[2];
+    p[3] = x[3];
+    t = lvrotate3dy(p, 0.3) + lvtwistz(p, -2, 2, 0, 1.5) + lvtaperz(p, -2, 2, 1, 0.5);
+    bar = lvblock(p, corner, 1.2, 1.2, 4);
+}
+blobs(x[3], a[0]) {
+    array xc[2], yc[2], zc[2], b[2], d[2];
+    xc = [-1, 1.2];
+    yc = [0, 0.3];
+    zc = [0, 0];
+    b = [1, 1];
+    d = [2.4, 2];
+    blobs = lvmetaball(x, xc, yc, zc, b, d, 0.3) + lvblobby(x, xc, yc, zc, d, b, 0.5) - 0.4;
+}
+spline(x[3], a[0]) {
+    array box[6], k[27];
+    box = [-3, -2, -1.5, 3, 2, 1.5];
+    k = [-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 12, -1, -1, -1, -1,
+         -1, -1, -1, -1, -1, -1, -1, -1, -1];
+    spline = lvBezierSplineF(x, 3, 3, 3, box, k);
+}
+figure(x[3], a[0]) {
+    array spine[9], ss[2], from[6], to[6], sl[2], head[3], sh[1];
+    spine = [0, 0, 2.4, 0, 0.2, 1.2, 0, 0, 0];
+    ss = [2, 2];
+    from = [0, 0, 2.1, 0, 0, 2.1];
+    to = [-1.8, 0, 1, 1.8, 0, 1];
+    sl = [2.5, 2.5];
+    head = [0, 0, 3.1];
+    sh = [1.4];
+    figure = lvconvcurve(x, spine, ss, 0) + lvconvline(x, from, to, sl, 0)
+        + lvconvpoint(x, head, sh, 0) - 0.4;
+}
+holes(x[3], a[0]) {
+    array c[3];
+    c = [0, 0, 0];
+    holes = lvtorusx(x, c, 2, 0.7) + 1 / max(x[1] - 0.5, 0);
+}
+)";
+    lang::ObjectList objects;
+    std::vector<lang::CompileError> errors;
+    ASSERT_EQ(lang::compileProgram(source, objects, errors, {}), 1);
+    lang::setConvolutionBounds(true);
+    struct Run {
+        const char* name;
+        Grid grid;
+        float eps;
+    };
+    const Run runs[] = {
+        {"torus", {{-3.5, -3.5, -1.5}, {3.5, 3.5, 1.5}, {20, 20, 10}}, 1e-6f},
+        {"torus", {{-3.5, -3.5, -1.5}, {3.5, 3.5, 1.5}, {64, 64, 8}}, 0.3f},
+        {"cone", {{-3, -3, -3}, {3, 3, 3}, {32, 32, 32}}, 1e-6f},
+        {"bar", {{-2, -2, -2.5}, {2, 2, 2.5}, {36, 36, 24}}, 1e-6f},
+        {"bar", {{-2, -2, -2.5}, {2, 2, 2.5}, {20, 20, 20}}, 0.01f},
+        {"blobs", {{-4, -3, -3}, {4, 3, 3}, {40, 30, 30}}, 1e-6f},
+        {"spline", {{-3.5, -2.5, -2}, {3.5, 2.5, 2}, {36, 28, 20}}, 1e-6f},
+        {"figure", {{-3, -2, -4}, {3, 2, 4}, {30, 20, 40}}, 1e-6f},
+        {"holes", {{-3.5, -3.5, -1.5}, {3.5, 3.5, 1.5}, {40, 40, 16}}, 1e-6f},
+    };
+    for (const Run& run : runs) {
+        ASSERT_TRUE(lang::setEps(run.eps));
+        const lang::CompiledObject& object = *lang::findObject(objects, run.name);
+        Interpreted plainF(object), prunedF(object), boundF(object);
+        auto plainSample = [&](float x, float y, float z) { return plainF(x, y, z); };
+        auto prunedSample = [&](float x, float y, float z) { return prunedF(x, y, z); };
+        auto bound = [&](const float lo[3], const float hi[3]) { return boundF.bound(lo, hi); };
+        PruneOptions options;
+        options.minCells = 0;
+        PruneStats stats;
+        const Recorded plain = runOn(run.grid, plainSample, {});
+        const Recorded pruned = runOn(run.grid, prunedSample, bound, options, &stats);
+        const std::string what = std::string(run.name) + " grid " + std::to_string(run.grid.n[0]);
+        EXPECT_EQ(pruned.polygons, plain.polygons) << what;
+        EXPECT_TRUE(isOrderedSubsequence(pruned, plain)) << what;
+        EXPECT_EQ(prunedF.failures, plainF.failures) << what;
+        EXPECT_EQ(prunedF.firstError, plainF.firstError) << what;
+        EXPECT_EQ(wronglySkipped(run.grid, plain, bound, options), 0) << what;
+        EXPECT_GT(stats.skipped, 0) << what << " bounds " << stats.bounds;
+        EXPECT_FALSE(plain.polygons.empty()) << what;
+    }
+    lang::setConvolutionBounds(false);
+    lang::setEps(lang::kDefaultEps);
 }
 
 } // namespace
