@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <utility>
 #include <climits>
 #include <cmath>
@@ -44,11 +45,13 @@ BatchWorkspace::BatchWorkspace(const CompiledObject& object) : object_(&object) 
     values_.reset(allocate<float>(n, false));
     flags_.reset(allocate<int>(n, true));
     scratch_.reset(allocate<float>(slots, true));
+    same_.reset(allocate<int>(slots, true));
     program_ = object.decoded;
     if (!program_) // an object not made by the compiler
         program_ = std::make_shared<const DecodedProgram>(decodeObject(object));
     const std::size_t rows = static_cast<std::size_t>(program_->stackNeed) + 2;
     stack_.reset(allocate<float>(rows * static_cast<std::size_t>(points_), false));
+    sameRows_.reset(allocate<std::uint8_t>(rows, true));
 }
 
 BatchWorkspace::~BatchWorkspace() = default;
@@ -69,6 +72,7 @@ struct BatchAccess {
             std::size_t n = (static_cast<std::size_t>(ws.object_->workspaceSize()) + 1) *
                             static_cast<std::size_t>(points);
             std::memset(ws.flags_.get(), 0, n * sizeof(int));
+            std::memset(ws.same_.get(), 0, (n / static_cast<std::size_t>(points)) * sizeof(int));
             ws.stamp_ = 0;
         }
         return ++ws.stamp_;
@@ -76,6 +80,11 @@ struct BatchAccess {
     float* values() { return ws.values_.get(); }
     int* flags() { return ws.flags_.get(); }
     float* scratch() { return ws.scratch_.get(); }
+    int* same() { return ws.same_.get(); }
+    // The flags of the value rows from stackRow on.
+    std::uint8_t* sameRows(const float* stackRow) {
+        return ws.sameRows_.get() + (stackRow - ws.stack_.get()) / points;
+    }
 };
 
 namespace {
@@ -84,6 +93,13 @@ using Mask = std::uint64_t;
 using rules::kNoFailure;
 
 inline Mask bit(int lane) { return Mask{1} << lane; }
+
+// rules::square without a branch: the product is formed in every lane and masked to +0 below
+// EPS, so that loops over lanes run on vector registers.
+inline float squareOf(float v, float eps) {
+    const std::uint32_t keep = std::fabs(v) < eps ? 0u : ~0u;
+    return std::bit_cast<float>(std::bit_cast<std::uint32_t>(v * v) & keep);
+}
 
 // One evaluation of one object for a set of points, on its frame and stack rows. Points whose
 // control flow parts are run as separate groups that join again where their paths meet (the
@@ -95,7 +111,7 @@ public:
         : run_(run), obj_(object), code_(program.code.data()), w_(run.points),
           frame_(run.values() + frameSlot * static_cast<std::size_t>(w_)),
           flags_(run.flags() + frameSlot * static_cast<std::size_t>(w_)),
-          stack_(nullptr), frameSlot_(frameSlot), stamp_(stamp),
+          same_(run.same() + frameSlot), stack_(nullptr), frameSlot_(frameSlot), stamp_(stamp),
           count_(count), full_(count >= 64 ? ~Mask{0} : bit(count) - 1) {}
 
     // Runs the points in lanes; writes out[p] for each point that ends with a result and
@@ -117,6 +133,23 @@ private:
     float* slot(int s) { return frame_ + static_cast<std::size_t>(s) * w_; }
     int* flag(int s) { return flags_ + static_cast<std::size_t>(s) * w_; }
 
+    // Values known to be the same in every running point: rows pushed from constants and from
+    // such slots, and what operations make of them. Work that is costly per point (indexing,
+    // conditions, checked operators and mathematical rows) is then done once for all of them.
+    bool sameSlot(int s) const { return same_[s] == stamp_; }
+    // Records a store to slot s: the same value in every live point only when all of them ran
+    // the store (no other group waits).
+    void stored(int s, bool same) { same_[s] = same && pending_ == 0 ? stamp_ : 0; }
+    int firstLane() const { return dense_ ? 0 : lanes_[0]; }
+    // Forgets what is known of the rows below height (another group may have written them).
+    void forgetRows(int height) {
+        for (int i = 0; i < height; ++i) sameRow_[i] = 0;
+    }
+    // Writes v to the running points of r.
+    [[gnu::always_inline]] void fill(float* r, float v) {
+        each([&](int l) { r[l] = v; });
+    }
+
     void setMask(Mask m) {
         mask_ = m;
         dense_ = m == full_;
@@ -127,9 +160,15 @@ private:
         n_ = 0;
         for (Mask rest = m; rest != 0; rest &= rest - 1) lanes_[n_++] = __builtin_ctzll(rest);
     }
-    template <class F> void each(F f) {
+    // Runs f for every running lane; a full block has a fixed count, which compiles to a
+    // loop without remainder.
+    template <class F> [[gnu::always_inline]] void each(F f) {
         if (dense_) {
-            for (int l = 0; l < n_; ++l) f(l);
+            if (n_ == kMaxBatchPoints) {
+                for (int l = 0; l < kMaxBatchPoints; ++l) f(l);
+            } else {
+                for (int l = 0; l < n_; ++l) f(l);
+            }
         } else {
             for (int k = 0; k < n_; ++k) f(lanes_[k]);
         }
@@ -168,10 +207,11 @@ private:
                 ++i;
             }
         }
-        if (joined != mask_) setMask(joined);
+        if (joined != mask_) setMask(joined), forgetRows(height);
     }
 
     void execute(int ip, int height, float* out);
+    bool element(const DecodedInstr& in, int height);
     bool binary(const DecodedInstr& in, int height);
     bool builtin(const DecodedInstr& in, int height);
     bool primitive(const DecodedInstr& in, int height);
@@ -183,7 +223,9 @@ private:
     int w_;
     float* frame_;
     int* flags_;
+    int* same_;
     float* stack_;
+    std::uint8_t* sameRow_ = nullptr; // parallel to the rows of stack_
     std::size_t frameSlot_;
     int stamp_;
     int count_;
@@ -199,6 +241,7 @@ private:
 
 Mask Machine::run(Mask lanes, float* out, float* stackBase) {
     stack_ = stackBase;
+    sameRow_ = run_.sameRows(stackBase);
     groups_[0] = {lanes, 0, 0};
     pending_ = 1;
     done_ = 0;
@@ -210,6 +253,7 @@ Mask Machine::run(Mask lanes, float* out, float* stackBase) {
         groups_[first] = groups_[--pending_];
         setMask(g.mask);
         join(g.ip, g.height);
+        forgetRows(g.height);
         execute(g.ip, g.height, out);
     }
     return done_;
@@ -217,23 +261,24 @@ Mask Machine::run(Mask lanes, float* out, float* stackBase) {
 
 void Machine::execute(int ip, int h, float* out) {
     const float eps = run_.eps;
+    const int stamp = stamp_; // a local, which stores to int flags cannot change
     for (;;) {
         const DecodedInstr& in = code_[ip];
         if (in.target && pending_ > 0) join(ip, h);
         Mask failed = 0;
         switch (in.op) {
-        case kDConst: {
-            float* r = row(h++);
-            const float v = in.f;
-            each([&](int l) { r[l] = v; });
+        case kDConst:
+            sameRow_[h] = 1;
+            fill(row(h++), in.f);
             break;
-        }
         case kDLocal:
         case kDSlot: {
             const float* s = slot(in.a);
             const int* f = flag(in.a);
-            float* r = row(h++);
-            if (in.check) {
+            const bool same = sameSlot(in.a); // then every live point has stored it
+            float* r = row(h);
+            sameRow_[h++] = same;
+            if (in.check && !same) {
                 const int message = in.op == kDLocal ? kMsgNotInitialized : kMsgUnassignedIdentifier;
                 const int at = in.op == kDLocal ? in.at : in.at - 1;
                 each([&](int l) {
@@ -247,65 +292,47 @@ void Machine::execute(int ip, int h, float* out) {
         case kDSlotSquare: {
             const float* s = slot(in.a);
             const int* f = flag(in.a);
-            float* r = row(h++);
-            if (in.check) {
+            const bool same = sameSlot(in.a);
+            float* r = row(h);
+            sameRow_[h++] = same;
+            if (in.check && !same) {
                 each([&](int l) {
                     if (f[l] != stamp_) fail(l, kMsgUnassignedIdentifier, in.at - 3), failed |= bit(l);
                 });
                 if (!drop(failed)) return;
             }
-            each([&](int l) { r[l] = std::fabs(s[l]) < eps ? 0.0f : s[l] * s[l]; });
+            each([&](int l) { r[l] = squareOf(s[l], eps); });
             break;
         }
-        case kDElement: {
-            float* r = row(h - 1);
-            const double size = in.b;
-            const float* base = slot(in.a);
-            const int* baseFlags = flag(in.a);
-            const std::size_t width = static_cast<std::size_t>(w_);
-            const bool check = in.check;
-            each([&](int l) {
-                double n = rules::nearest(r[l]);
-                if (!(n >= 1.0 && n <= size)) {
-                    fail(l, kMsgIndexOutOfRange, in.at), failed |= bit(l);
-                    return;
-                }
-                std::size_t at =
-                    (static_cast<std::size_t>(n) - 1) * width + static_cast<std::size_t>(l);
-                if (check && baseFlags[at] != stamp_) {
-                    fail(l, kMsgUnassignedIdentifier, in.at - 1), failed |= bit(l);
-                    return;
-                }
-                r[l] = base[at];
-            });
-            if (!drop(failed)) return;
+        case kDElement:
+            if (!element(in, h)) return;
             break;
-        }
         case kDArray: {
             if (in.check) {
-                each([&](int l) {
-                    for (int i = 0; i < in.b; ++i)
-                        if (flag(in.a + i)[l] != stamp_) {
-                            fail(l, kMsgArrayItemsUnassigned, in.at), failed |= bit(l);
-                            return;
-                        }
-                });
-                if (!drop(failed)) return;
+                bool assigned = true;
+                for (int i = 0; i < in.b && assigned; ++i) assigned = sameSlot(in.a + i);
+                if (!assigned) {
+                    each([&](int l) {
+                        for (int i = 0; i < in.b; ++i)
+                            if (flag(in.a + i)[l] != stamp_) {
+                                fail(l, kMsgArrayItemsUnassigned, in.at), failed |= bit(l);
+                                return;
+                            }
+                    });
+                    if (!drop(failed)) return;
+                }
             }
-            float* r = row(h++);
-            const float v = static_cast<float>(in.at);
-            each([&](int l) { r[l] = v; });
+            sameRow_[h] = 1;
+            fill(row(h++), static_cast<float>(in.at));
             break;
         }
-        case kDString: {
-            float* r = row(h++);
-            const float v = static_cast<float>(in.a);
-            each([&](int l) { r[l] = v; });
+        case kDString:
+            sameRow_[h] = 1;
+            fill(row(h++), static_cast<float>(in.a));
             break;
-        }
         case kDCall:
             if (!call(in, h)) return;
-            ++h;
+            sameRow_[h++] = 0;
             break;
         case kDBuiltin:
             if (!builtin(in, h)) return;
@@ -319,6 +346,7 @@ void Machine::execute(int ip, int h, float* out) {
             --h;
             const float* t = row(h); // the left operand (first argument)
             float* r = row(h - 1);
+            sameRow_[h - 1] &= sameRow_[h];
             switch (in.op) {
             case kDAdd: each([&](int l) { r[l] = t[l] + r[l]; }); break;
             case kDSub: each([&](int l) { r[l] = t[l] - r[l]; }); break;
@@ -358,7 +386,7 @@ void Machine::execute(int ip, int h, float* out) {
             break;
         case kDSquare: {
             float* r = row(h - 1);
-            each([&](int l) { r[l] = std::fabs(r[l]) < eps ? 0.0f : r[l] * r[l]; });
+            each([&](int l) { r[l] = squareOf(r[l], eps); });
             break;
         }
         case kDSetOp: {
@@ -370,10 +398,17 @@ void Machine::execute(int ip, int h, float* out) {
             }
             const float* t = row(h);
             float* r = row(h - 1);
+            sameRow_[h - 1] &= sameRow_[h];
             const int word = in.a;
-            bool finite = true; // then ALPHA = 0 takes the short formula in every lane
-            each([&](int l) { finite &= std::isfinite(t[l]) & std::isfinite(r[l]); });
-            if (alpha != 0.0f || !finite) {
+            // With every operand finite, ALPHA = 0 takes the short formula in every lane. The
+            // test looks at exponent bits, so that it runs on vector registers.
+            std::uint32_t infinite = 0;
+            each([&](int l) {
+                constexpr std::uint32_t kExponent = 0x7f800000u;
+                infinite |= ((std::bit_cast<std::uint32_t>(t[l]) & kExponent) == kExponent) |
+                            ((std::bit_cast<std::uint32_t>(r[l]) & kExponent) == kExponent);
+            });
+            if (alpha != 0.0f || infinite != 0) {
                 each([&](int l) { r[l] = rules::setOperation(word, t[l], r[l], alpha); });
                 break;
             }
@@ -399,14 +434,27 @@ void Machine::execute(int ip, int h, float* out) {
         case kDPowConst: {
             float* r = row(h - 1);
             const bool whole = in.g < eps && in.a >= 0;
-            each([&](int l) {
+            auto power = [&](int l) {
                 if (whole && std::fabs(r[l]) >= eps) {
                     r[l] = rules::wholePower(r[l], in.f, in.a);
                     return;
                 }
                 int failure = rules::power(r[l], in.f, in.a, eps, r[l]);
                 if (failure != kNoFailure) fail(l, failure, in.at), failed |= bit(l);
-            });
+            };
+            if (sameRow_[h - 1]) { // once, then the value or the error for every point
+                float v = r[firstLane()];
+                int failure = kNoFailure;
+                if (whole && std::fabs(v) >= eps) v = rules::wholePower(v, in.f, in.a);
+                else failure = rules::power(v, in.f, in.a, eps, v);
+                if (failure != kNoFailure) {
+                    each([&](int l) { fail(l, failure, in.at); });
+                    return;
+                }
+                fill(r, v);
+                break;
+            }
+            each(power);
             if (!drop(failed)) return;
             break;
         }
@@ -422,12 +470,22 @@ void Machine::execute(int ip, int h, float* out) {
             each([&](int l) { s[l] = r[l]; });
             if (in.check) {
                 int* f = flag(in.a);
-                each([&](int l) { f[l] = stamp_; });
+                each([&](int l) { f[l] = stamp; });
             }
+            stored(in.a, sameRow_[h]);
             break;
         }
         case kDIndexCheck: {
             float* r = row(h - 1);
+            if (sameRow_[h - 1]) {
+                const double n = rules::nearest(r[firstLane()]);
+                if (!(n >= 1.0 && n <= in.a)) {
+                    each([&](int l) { fail(l, kMsgIndexOutOfRange, in.at); });
+                    return;
+                }
+                fill(r, static_cast<float>(n));
+                break;
+            }
             each([&](int l) {
                 double n = rules::nearest(r[l]);
                 if (!(n >= 1.0 && n <= in.a)) fail(l, kMsgIndexOutOfRange, in.at), failed |= bit(l);
@@ -440,11 +498,20 @@ void Machine::execute(int ip, int h, float* out) {
             h -= 2;
             const float* index = row(h);
             const float* value = row(h + 1);
+            if (sameRow_[h]) { // one element for every point
+                const int s = in.a + static_cast<int>(index[firstLane()]) - 1;
+                float* to = slot(s);
+                int* f = flag(s);
+                each([&](int l) { to[l] = value[l], f[l] = stamp; });
+                stored(s, sameRow_[h + 1]);
+                break;
+            }
             each([&](int l) {
-                std::size_t at =
-                    static_cast<std::size_t>(in.a + static_cast<int>(index[l]) - 1) * w_ + l;
+                const int s = in.a + static_cast<int>(index[l]) - 1;
+                const std::size_t at = static_cast<std::size_t>(s) * w_ + l;
                 frame_[at] = value[l];
                 flags_[at] = stamp_;
+                same_[s] = 0;
             });
             break;
         }
@@ -453,7 +520,8 @@ void Machine::execute(int ip, int h, float* out) {
                 float* s = slot(in.a + i);
                 int* f = flag(in.a + i);
                 const float v = obj_.constants[static_cast<std::size_t>(in.c + i)];
-                each([&](int l) { s[l] = v, f[l] = stamp_; });
+                each([&](int l) { s[l] = v, f[l] = stamp; });
+                stored(in.a + i, true);
             }
             break;
         case kDJump:
@@ -462,9 +530,13 @@ void Machine::execute(int ip, int h, float* out) {
             if (in.op == kDJumpIfFalse) {
                 const float* c = row(--h);
                 taken = 0;
-                each([&](int l) {
-                    if (std::fabs(c[l]) < eps) taken |= bit(l);
-                });
+                if (sameRow_[h]) {
+                    if (std::fabs(c[firstLane()]) < eps) taken = mask_;
+                } else {
+                    each([&](int l) {
+                        if (std::fabs(c[l]) < eps) taken |= bit(l);
+                    });
+                }
                 if (taken != mask_) {
                     if (taken != 0) {
                         pend(taken, in.a, h);
@@ -498,12 +570,69 @@ void Machine::execute(int ip, int h, float* out) {
     }
 }
 
+// An element of an array whose index is in row height - 1, which the element replaces.
+bool Machine::element(const DecodedInstr& in, int height) {
+    float* r = row(height - 1);
+    Mask failed = 0;
+    if (sameRow_[height - 1]) { // one slot for every point
+        const double n = rules::nearest(r[firstLane()]);
+        if (!(n >= 1.0 && n <= in.b)) {
+            each([&](int l) { fail(l, kMsgIndexOutOfRange, in.at); });
+            return false;
+        }
+        const int s = in.a + static_cast<int>(n) - 1;
+        const bool same = sameSlot(s);
+        if (in.check && !same) {
+            const int* f = flag(s);
+            each([&](int l) {
+                if (f[l] != stamp_) fail(l, kMsgUnassignedIdentifier, in.at - 1), failed |= bit(l);
+            });
+            if (!drop(failed)) return false;
+        }
+        const float* from = slot(s);
+        each([&](int l) { r[l] = from[l]; });
+        sameRow_[height - 1] = same;
+        return true;
+    }
+    const double size = in.b;
+    const float* base = slot(in.a);
+    const int* baseFlags = flag(in.a);
+    const std::size_t width = static_cast<std::size_t>(w_);
+    const bool check = in.check;
+    each([&](int l) {
+        double n = rules::nearest(r[l]);
+        if (!(n >= 1.0 && n <= size)) {
+            fail(l, kMsgIndexOutOfRange, in.at), failed |= bit(l);
+            return;
+        }
+        std::size_t at = (static_cast<std::size_t>(n) - 1) * width + static_cast<std::size_t>(l);
+        if (check && baseFlags[at] != stamp_) {
+            fail(l, kMsgUnassignedIdentifier, in.at - 1), failed |= bit(l);
+            return;
+        }
+        r[l] = base[at];
+    });
+    return drop(failed);
+}
+
 // One loop per operator word, so that the rule's switch is decided outside the loop. The left
 // operand is in row height, the right one (and the result) in row height - 1.
 template <int Word> bool Machine::binaryWord(const DecodedInstr& in, int height) {
     const float* t = row(height);
     float* r = row(height - 1);
     const float eps = run_.eps;
+    if (sameRow_[height] && sameRow_[height - 1]) { // once for every point
+        const int first = firstLane();
+        float value = 0.0f;
+        const int failure = rules::binary(Word, t[first], r[first], eps, value);
+        if (failure != kNoFailure) {
+            each([&](int l) { fail(l, failure, in.at); });
+            return false;
+        }
+        fill(r, value);
+        return true;
+    }
+    sameRow_[height - 1] = 0;
     Mask failed = 0;
     each([&](int l) {
         int failure = rules::binary(Word, t[l], r[l], eps, r[l]);
@@ -557,12 +686,29 @@ template <std::size_t... I> constexpr auto mathTable(std::index_sequence<I...>) 
 // The arguments lie in rows height - argc .. height - 1, the last argument lowest.
 bool Machine::builtin(const DecodedInstr& in, int height) {
     static constexpr auto kTable = mathTable(std::make_index_sequence<kMathBuiltinCount>());
+    const int argc = in.b;
+    bool same = in.a < kMathBuiltinCount && argc >= 1 && argc <= kMaxArguments;
+    for (int k = 1; k <= argc && same; ++k) same = sameRow_[height - k];
+    sameRow_[height - argc] = 0;
     if (in.a >= kMathBuiltinCount) return primitive(in, height);
+    if (same) { // once for every point
+        const int first = firstLane();
+        float args[kMaxArguments] = {};
+        for (int k = 0; k < argc; ++k) args[k] = row(height - argc + k)[first];
+        float value = 0.0f;
+        const int failure = rules::math(in.a, args, run_.eps, value);
+        if (failure != kNoFailure) {
+            each([&](int l) { fail(l, failure, in.at); });
+            return false;
+        }
+        fill(row(height - argc), value);
+        sameRow_[height - argc] = 1;
+        return true;
+    }
     if (in.b >= 1 && in.b <= 2 && kBuiltins[in.a].argumentCount == in.b)
         return (this->*kTable[static_cast<std::size_t>(in.a)])(in, height);
     Mask failed = 0;
     const float eps = run_.eps;
-    const int argc = in.b;
     float* out = row(height - argc);
     each([&](int l) {
         float args[kMaxArguments];
@@ -622,8 +768,10 @@ bool Machine::primitive(const DecodedInstr& in, int height) {
             return;
         }
         for (int k = 0; k < argc; ++k)
-            for (int i = 0; i < resolved[k].count; ++i)
+            for (int i = 0; i < resolved[k].count; ++i) {
                 slot(resolved[k].offset + i)[l] = scratch[resolved[k].offset + i];
+                same_[resolved[k].offset + i] = 0; // a transform may have changed it
+            }
         first[l] = value;
     });
     return drop(failed);
@@ -647,20 +795,29 @@ bool Machine::call(const DecodedInstr& in, int height) {
     const Argument arguments[2] = {{in.b, callee.xSize, 0, in.at - 2},
                                    {in.c, callee.aSize, callee.xSize, in.at - 3}};
     Mask failed = 0;
-    each([&](int l) {
-        for (const Argument& a : arguments) {
-            for (int i = 0; i < a.size; ++i) {
-                if (in.check && flag(a.offset + i)[l] != stamp_) {
-                    fail(l, kMsgArrayItemsUnassigned, a.word), failed |= bit(l);
-                    return;
-                }
-                std::size_t to = static_cast<std::size_t>(a.firstSlot + i) * w_ + l;
-                frame[to] = slot(a.offset + i)[l];
-                flags[to] = calleeStamp;
-            }
+    if (in.check) {
+        each([&](int l) {
+            for (const Argument& a : arguments)
+                for (int i = 0; i < a.size; ++i)
+                    if (!sameSlot(a.offset + i) && flag(a.offset + i)[l] != stamp_) {
+                        fail(l, kMsgArrayItemsUnassigned, a.word), failed |= bit(l);
+                        return;
+                    }
+        });
+        if (!drop(failed)) return false;
+    }
+    int* calleeSame = run_.same() + calleeSlot;
+    for (const Argument& a : arguments) {
+        for (int i = 0; i < a.size; ++i) {
+            const float* from = slot(a.offset + i);
+            float* to = frame + static_cast<std::size_t>(a.firstSlot + i) * w_;
+            int* toFlags = flags + static_cast<std::size_t>(a.firstSlot + i) * w_;
+            each([&](int l) { to[l] = from[l], toFlags[l] = calleeStamp; });
+            // The callee runs for the running points only, so a value the same in every live
+            // point here is the same in all of its points.
+            calleeSame[a.firstSlot + i] = sameSlot(a.offset + i) ? calleeStamp : 0;
         }
-    });
-    if (!drop(failed)) return false;
+    }
     Machine machine(run_, callee, *callee.decoded, calleeSlot, calleeStamp, count_);
     Mask ran = machine.run(mask_, row(height), row(height + 1));
     return drop(mask_ & ~ran);

@@ -43,6 +43,10 @@ private:
     std::unique_ptr<int[], FreeDeleter> flags_;    // parallel to values_: the assigning run
     std::unique_ptr<float[], FreeDeleter> stack_;  // value rows, one value per point
     std::unique_ptr<float[], FreeDeleter> scratch_; // one point's frame, for primitive calls
+    // Per slot: the run number of the evaluation in which every point still running stored
+    // the same value there (anything else: unknown). Such values are worked on once.
+    std::unique_ptr<int[], FreeDeleter> same_;
+    std::unique_ptr<std::uint8_t[], FreeDeleter> sameRows_; // per value row, likewise
     int stamp_ = 0;                                 // the last run number handed out
 };
 

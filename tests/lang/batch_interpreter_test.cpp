@@ -211,6 +211,57 @@ TEST_F(BatchInterpreter, DivergingIfAndWhile) {
     EXPECT_LT(failures, 600);
 }
 
+// Values every point shares (constants, loop counters, indexes, arrays of constants) are
+// worked on once for the block: the results and errors must still be those of each point,
+// also where points part (an if or a loop that ends at different times) and come together.
+TEST_F(BatchInterpreter, ValuesEveryPointShares) {
+    const char* texts[] = {
+        // a loop whose trip count agrees, with indexes, integer division and arrays
+        "wt(x[3], a[1]) { wt = a[1] * (x[1] - x[2]); }\n"
+        "t(x[3], a[0]) { array w[4], c[1]; w = [1, 0.5, 0.25, 0.125]; c = [2]; i = 1; s = 0;"
+        " while i <= 4 loop s = s + w[i] * x[mod(i, 2) + 1] * x[3]; i = i + 1; endloop;"
+        " t = s + wt(x, c); }",
+        // shared errors: index out of range, division by zero, powers, sqrt, a failing row
+        "t(x[3], a[0]) { array w[4]; k = 5; w = [1, 2, 3, 4]; if x[1] > 0 then r = w[k];"
+        " else r = x[2]; endif; t = r; }",
+        "t(x[3], a[0]) { z = 0; if x[1] > 0.5 then r = 1 / z; else r = x[1] / (z + 1); endif;"
+        " t = r; }",
+        "t(x[3], a[0]) { z = 0; n = -2; r = x[1]; if x[2] > 0 then r = z ^ n; endif;"
+        " if x[2] < -1 then r = n ^ 0.5; endif; if x[3] > 1 then r = sqrt(n); endif; t = r; }",
+        "t(x[3], a[0]) { q = 0; if x[1] < 0 then r = mod(7, q); else r = mod(7, 2) + log(q + 1);"
+        " endif; t = r; }",
+        // a shared value stored in one group only, while another group waits
+        "t(x[3], a[0]) { array b[3]; v = 1; if x[1] > 0 then v = 2; endif; b = [5, 6, 7];"
+        " t = b[v] + v * x[2]; }",
+        // elements stored at a shared index, at a per-point index, and read back
+        "t(x[3], a[0]) { array b[3]; b = [1, 2, 3]; i = 2; b[i] = 10; b[i + 1] = x[1];"
+        " if x[2] > 0 then b[1.6 + x[3] * 0.2] = x[2]; endif; t = b[1] + b[2] * b[3] + b[i]; }",
+        // unassigned elements reached through a shared index
+        "t(x[3], a[0]) { array b[3]; if x[1] > 0 then b[2] = 1; endif; i = 2; t = b[i]; }",
+        "t(x[3], a[0]) { array b[3]; b[1] = 4; i = 3; if x[1] > 0 then r = b[i - 2]; else"
+        " r = b[i]; endif; t = r; }",
+        // loops whose trip counts part: shared counter until the points leave one by one
+        "t(x[3], a[0]) { i = 0; s = 0; while i < 3 + x[1] and i < 9 loop s = s + i * x[3]; i = i + 1;"
+        " endloop; j = 0; while j < 2 loop s = s * 0.5; j = j + 1; endloop; t = s + i; }",
+        // shared arguments of a callee, and an array a transform changes
+        "g(x[3], a[2]) { g = a[1] * x[1] - a[2] / (a[1] - 2); }\n"
+        "t(x[3], a[0]) { array p[2]; p = [2, 3]; if x[1] > 0 then p = [1, 3]; endif;"
+        " t = g(x, p) + g(x, p); }",
+        "t(x[3], a[0]) { array c[3]; c = [0, 0, 0]; y = lvsphere(x, c, 1);"
+        " d = lvshift3d(c, 1, 2, 3); t = y + lvsphere(x, c, 2) + c[1] + d; }",
+        // a shared condition and comparison chain
+        "t(x[3], a[0]) { k = 2; if k > 1 and k < 3 then r = x[1]; else r = 1 / 0; endif;"
+        " t = r; }",
+    };
+    int failures = 0;
+    for (const char* text : texts) {
+        Compiled c = compile(text);
+        // 150 points: two full blocks and a part block
+        failures += expectSameAsPointByPoint(lastObject(c, text), randomPoints(3, 150, 23u), text);
+    }
+    EXPECT_GT(failures, 150);
+}
+
 TEST_F(BatchInterpreter, ChecksLeftOutOnlyWhereAssignmentIsCertain) {
     // v is assigned on every path, u on one; arrays assigned element by element keep checks.
     const char* text = "t(x[2], a[0]) { array b[2]; if x[1] > 0 then v = 1; u = 2; else v = 3;"
