@@ -215,6 +215,7 @@ private:
     bool binary(const DecodedInstr& in, int height);
     bool builtin(const DecodedInstr& in, int height);
     bool primitive(const DecodedInstr& in, int height);
+    bool primitiveBatch(const DecodedInstr& in, int height, prim::EvaluateBatchFn batch);
     bool call(const DecodedInstr& in, int height);
 
     BatchAccess& run_;
@@ -726,6 +727,7 @@ bool Machine::builtin(const DecodedInstr& in, int height) {
 bool Machine::primitive(const DecodedInstr& in, int height) {
     const int argc = in.b;
     const prim::PrimitiveOps& ops = prim::primitiveOps(in.a);
+    if (ops.evaluateBatch != nullptr && primitiveBatch(in, height, ops.evaluateBatch)) return true;
     Mask failed = 0;
     float* scratch = run_.scratch();
     float* first = row(height - argc);
@@ -775,6 +777,38 @@ bool Machine::primitive(const DecodedInstr& in, int height) {
         first[l] = value;
     });
     return drop(failed);
+}
+
+// The batched form of a primitive whose arguments are x, an array of at least 3 and reals,
+// when both array arguments are the same in every running point and resolve as it needs
+// (they read the frame directly; such primitives never change their arrays). False, having
+// done nothing, otherwise.
+bool Machine::primitiveBatch(const DecodedInstr& in, int height, prim::EvaluateBatchFn batch) {
+    const int argc = in.b;
+    const int reals = argc - 2;
+    if (kBuiltins[in.a].argumentCount != argc || reals < 0 || reals > 3) return false;
+    if (!sameRow_[height - 1] || !sameRow_[height - 2]) return false; // x, then the array
+    const int first = firstLane();
+    float* scratch = run_.scratch();
+    EvalState state{&obj_, scratch, nullptr};
+    CallContext context{state, run_.errors[first], in.at};
+    float* x = nullptr;
+    float* second = nullptr;
+    int xCount = 0, secondCount = 0;
+    if (!context.resolveArray(row(height - 1)[first], &x, &xCount) || xCount != 3) return false;
+    if (!context.resolveArray(row(height - 2)[first], &second, &secondCount) || secondCount < 3)
+        return false;
+    prim::PointBatch b{};
+    for (int i = 0; i < 3; ++i) {
+        b.x[i] = slot(static_cast<int>(x - scratch) + i);
+        b.second[i] = slot(static_cast<int>(second - scratch) + i);
+    }
+    for (int k = 0; k < reals; ++k) b.reals[k] = row(height - 3 - k);
+    b.lanes = dense_ ? nullptr : lanes_;
+    b.count = n_;
+    b.out = row(height - argc);
+    batch(b);
+    return true;
 }
 
 // Copies the x and a arguments into the callee's frame (right after this frame) and runs it;

@@ -3,7 +3,10 @@
 // inside. Intermediates are computed in double; the conversions to float that some formulas
 // make at fixed points are part of the result and are written out with toFloat().
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <type_traits>
 
 #include "lang/builtins.h"
 #include "lang/settings.h"
@@ -63,13 +66,22 @@ bool tooSmall(float v) {
     return std::fabs(v) < lang::eps();
 }
 
+// The formulas of the sphere, the cylinders and the block, shared by the one-point and the
+// batched evaluations so that both give the same bits.
+float sphereOf(const Offset& p, double r) {
+    return static_cast<float>(r * r - sq(p.d[0]) - sq(p.d[1]) - sq(p.d[2]));
+}
+
+template <int Axis> float cylinderOf(const Offset& p, double r) {
+    return static_cast<float>(r * r - sq(across1<Axis>(p)) - sq(across2<Axis>(p)));
+}
+
 // lvsphere(x, center, R)
 float sphere(const float* args, CallContext& call) {
     Offset p;
     if (!offsetOf(args, 3, call, p))
         return OUTSIDE_VALUE;
-    const double r = argAt(args, 3, 2);
-    return static_cast<float>(r * r - sq(p.d[0]) - sq(p.d[1]) - sq(p.d[2]));
+    return sphereOf(p, argAt(args, 3, 2));
 }
 
 // lvcylinderx/y/z(x, center, R): infinite circular cylinder along Axis.
@@ -77,8 +89,43 @@ template <int Axis> float cylinder(const float* args, CallContext& call) {
     Offset p;
     if (!offsetOf(args, 3, call, p))
         return OUTSIDE_VALUE;
-    const double r = argAt(args, 3, 2);
-    return static_cast<float>(r * r - sq(across1<Axis>(p)) - sq(across2<Axis>(p)));
+    return cylinderOf<Axis>(p, argAt(args, 3, 2));
+}
+
+// Runs value(lane) for the lanes of batch into its out row. The loop over all lanes has no
+// branch, so that it runs on vector registers.
+template <class F> void eachLane(const PointBatch& batch, F value) {
+    float* out = batch.out;
+    if (batch.lanes == nullptr) {
+        for (int l = 0; l < batch.count; ++l) out[l] = value(l);
+    } else {
+        for (int k = 0; k < batch.count; ++k) out[batch.lanes[k]] = value(batch.lanes[k]);
+    }
+}
+
+// The offset of x from the second argument in lane l.
+struct LaneOffset {
+    const float *x0, *x1, *x2, *c0, *c1, *c2;
+    explicit LaneOffset(const PointBatch& b)
+        : x0(b.x[0]), x1(b.x[1]), x2(b.x[2]), c0(b.second[0]), c1(b.second[1]),
+          c2(b.second[2]) {}
+    Offset at(int l) const {
+        return {{static_cast<double>(x0[l]) - static_cast<double>(c0[l]),
+                 static_cast<double>(x1[l]) - static_cast<double>(c1[l]),
+                 static_cast<double>(x2[l]) - static_cast<double>(c2[l])}};
+    }
+};
+
+void sphereBatch(const PointBatch& batch) {
+    const LaneOffset offset(batch);
+    const float* r = batch.reals[0];
+    eachLane(batch, [&](int l) { return sphereOf(offset.at(l), r[l]); });
+}
+
+template <int Axis> void cylinderBatch(const PointBatch& batch) {
+    const LaneOffset offset(batch);
+    const float* r = batch.reals[0];
+    eachLane(batch, [&](int l) { return cylinderOf<Axis>(offset.at(l), r[l]); });
 }
 
 // lvconex/y/z(x, center, R): double cone along Axis with its apex at the centre.
@@ -142,6 +189,39 @@ double intersect(double u, double v, double alpha) {
     return u + v - std::sqrt(std::fabs(u * u + v * v - 2.0 * alpha * u * v));
 }
 
+// c ? a : b through bit masks, which the compiler turns into vector code where a conditional
+// on reals would keep a branch.
+template <class T> T pick(bool c, T a, T b) {
+    using Bits = std::conditional_t<sizeof(T) == 8, std::uint64_t, std::uint32_t>;
+    const Bits mask = Bits{0} - static_cast<Bits>(c);
+    return std::bit_cast<T>((std::bit_cast<Bits>(a) & mask) | (std::bit_cast<Bits>(b) & ~mask));
+}
+
+// The block's value for a usable x and vertex: the least slab when ALPHA is 1, otherwise
+// the slabs' R-intersection. The choices are made on bits, so that a loop over many points
+// has no branch.
+template <bool Least>
+[[gnu::always_inline]] inline float blockOf(double x0, double x1, double x2, double v0,
+                                             double v1, double v2, double dx, double dy,
+                                             double dz, double alpha) {
+    const double slabX = (dx + v0 - x0) * (x0 - v0);
+    const double slabY = toFloat((dy + v1 - x1) * (x1 - v1));
+    const double slabZ = toFloat((dz + v2 - x2) * (x2 - v2));
+    double value;
+    if constexpr (Least) {
+        value = slabX; // std::min's choice: the first of equal or unordered values
+        value = pick(slabY < value, slabY, value);
+        value = pick(slabZ < value, slabZ, value);
+    } else {
+        value = intersect(intersect(slabX, slabY, alpha), slabZ, alpha);
+    }
+    // Rounded once: OUTSIDE_VALUE is a float, so the choice may be made in double.
+    value = static_cast<float>(value);
+    const double outside = OUTSIDE_VALUE;
+    return static_cast<float>(
+        pick(dx >= 0.0, pick(dy >= 0.0, pick(dz >= 0.0, value, outside), outside), outside));
+}
+
 // lvblock(x, vertex, dx, dy, dz): axis-aligned box with one corner at vertex, the
 // intersection of three slabs (R-function with ALPHA, or exact min when ALPHA is 1).
 float block(const float* args, CallContext& call) {
@@ -154,15 +234,28 @@ float block(const float* args, CallContext& call) {
         return OUTSIDE_VALUE;
     if (x == nullptr || vertex.data == nullptr || vertex.count < 3)
         return OUTSIDE_VALUE;
-    const double v0 = vertex[0], v1 = vertex[1], v2 = vertex[2];
-    const double x0 = x[0], x1 = x[1], x2 = x[2];
-    const double slabX = (dx + v0 - x0) * (x0 - v0);
-    const double slabY = toFloat((dy + v1 - x1) * (x1 - v1));
-    const double slabZ = toFloat((dz + v2 - x2) * (x2 - v2));
     const double alpha = lang::alpha();
+    return alpha == 1.0
+               ? blockOf<true>(x[0], x[1], x[2], vertex[0], vertex[1], vertex[2], dx, dy, dz, alpha)
+               : blockOf<false>(x[0], x[1], x[2], vertex[0], vertex[1], vertex[2], dx, dy, dz,
+                                alpha);
+}
+
+void blockBatch(const PointBatch& batch) {
+    const float *x0 = batch.x[0], *x1 = batch.x[1], *x2 = batch.x[2];
+    const float *v0 = batch.second[0], *v1 = batch.second[1], *v2 = batch.second[2];
+    const float *dx = batch.reals[0], *dy = batch.reals[1], *dz = batch.reals[2];
+    const double alpha = lang::alpha();
+    auto each = [&]<bool Least>() {
+        eachLane(batch, [&](int l) {
+            return blockOf<Least>(x0[l], x1[l], x2[l], v0[l], v1[l], v2[l], dx[l], dy[l], dz[l],
+                                  alpha);
+        });
+    };
     if (alpha == 1.0)
-        return static_cast<float>(std::min({slabX, slabY, slabZ}));
-    return static_cast<float>(intersect(intersect(slabX, slabY, alpha), slabZ, alpha));
+        each.operator()<true>();
+    else
+        each.operator()<false>();
 }
 
 // lvsuperell(x, center, a, b, c, s1, s2): superellipsoid; s1 shapes the profile along Z,
@@ -209,10 +302,10 @@ float noise(const float* args, CallContext& call) {
 }
 
 constexpr RowEvaluate kRows[] = {
-    {22, sphere},
-    {23, cylinder<0>},
-    {24, cylinder<1>},
-    {25, cylinder<2>},
+    {22, sphere, sphereBatch},
+    {23, cylinder<0>, cylinderBatch<0>},
+    {24, cylinder<1>, cylinderBatch<1>},
+    {25, cylinder<2>, cylinderBatch<2>},
     {26, cone<0>},
     {27, cone<1>},
     {28, cone<2>},
@@ -227,7 +320,7 @@ constexpr RowEvaluate kRows[] = {
     {37, ellipticCone<2>},
     {43, noise},
     {44, ellipsoid},
-    {45, block},
+    {45, block, blockBatch},
     {61, superellipsoid},
 };
 

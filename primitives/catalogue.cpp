@@ -30,7 +30,10 @@ Table buildTable() {
         table[row].check = checkFor(lang::kBuiltins[row].check);
     for (auto family : {basicSolidRows(), operationRows(), convolutionRows(), blobRows(),
                         splineRows()})
-        for (const RowEvaluate& r : family) table[r.row].evaluate = r.evaluate;
+        for (const RowEvaluate& r : family) {
+            table[r.row].evaluate = r.evaluate;
+            table[r.row].evaluateBatch = r.evaluateBatch;
+        }
     return table;
 }
 

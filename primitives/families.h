@@ -10,6 +10,7 @@ namespace lv::prim {
 struct RowEvaluate {
     int row;
     EvaluateFn evaluate;
+    EvaluateBatchFn evaluateBatch = nullptr;
 };
 
 std::span<const RowEvaluate> basicSolidRows();  // basic_solids.cpp

@@ -262,6 +262,28 @@ TEST_F(BatchInterpreter, ValuesEveryPointShares) {
     EXPECT_GT(failures, 150);
 }
 
+// The sphere, the cylinders and the block have a batched form that reads x and the centre
+// straight from the frame: the same bits at every ALPHA, for sizes of either sign, centres
+// shared or per point, and arrays of the wrong size (which give the outside value).
+TEST_F(BatchInterpreter, BatchedSolidsAtEveryAlpha) {
+    const char* texts[] = {
+        "t(x[3], a[0]) { array c[3], d[4]; c = [0.5, -1, 2]; d = [1, 2, 3, 4]; d[2] = x[1];"
+        " t = lvsphere(x, c, 1.5) + lvsphere(x, d, x[2]) + lvcylinderx(x, c, x[3])"
+        " + lvcylindery(x, d, 2) + lvcylinderz(x, c, -0.5)"
+        " + lvblock(x, c, 1, x[2], 2) + lvblock(x, d, x[1] + 1, 0.5, x[3]); }",
+        "t(x[2], a[0]) { array c[3]; c = [0, 0, 0]; t = lvsphere(x, c, 1) + lvblock(x, c, 1, 1, 1); }",
+        "t(x[3], a[0]) { array c[2]; c = [0, 0]; t = lvcylinderz(x, c, 1) + lvblock(x, c, 1, 1, 1); }",
+    };
+    for (float alpha : {0.0f, 0.5f, 1.0f}) {
+        ASSERT_TRUE(setAlpha(alpha));
+        for (const char* text : texts) {
+            Compiled c = compile(text);
+            const int inputs = std::string(text).find("x[2]") < 12 ? 2 : 3;
+            expectSameAsPointByPoint(lastObject(c, text), randomPoints(inputs, 150, 29u), text);
+        }
+    }
+}
+
 TEST_F(BatchInterpreter, ChecksLeftOutOnlyWhereAssignmentIsCertain) {
     // v is assigned on every path, u on one; arrays assigned element by element keep checks.
     const char* text = "t(x[2], a[0]) { array b[2]; if x[1] > 0 then v = 1; u = 2; else v = 3;"
