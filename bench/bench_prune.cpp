@@ -14,6 +14,7 @@
 
 #include "bench/bench_support.h"
 #include "lang/interpreter.h"
+#include "lang/interval_primitives.h"
 #include "model/eval_bound.h"
 #include "model/model.h"
 #include "polygonize/pruned_polygonizer.h"
@@ -152,6 +153,46 @@ void boxesPlaneNative(benchmark::State& state) {
     state.counters["cpu_ms"] = ms / static_cast<double>(state.iterations());
 }
 BENCHMARK(boxesPlaneNative)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Examples built on the other primitive families, each called with fixed parameters from a
+// wrapper object: the metaball droplets, the Gaussian molecule, the convolution figure (with
+// segment bounds switched on), the twisted and tapered bar and the B-spline column.
+struct FamilyCase {
+    const char* file;
+    const char* call; // the wrapper's body
+    double half;      // half the side of the box
+};
+constexpr FamilyCase kFamilies[] = {
+    {"blobs.lv", "array t[1]; t = [0.2]; w = droplets(x, t);", 4.0},
+    {"blobs.lv", "w = molecule(x, a);", 4.0},
+    {"skeleton.lv", "array t[1]; t = [0.5]; w = figure(x, t);", 5.0},
+    {"twisted_taper.lv", "w = bar(x, a);", 3.0},
+    {"bspline.lv", "w = column(x, a);", 4.0},
+};
+
+const lang::CompiledObject& familyObject(int index) {
+    static std::vector<lang::ObjectList> compiled(std::size(kFamilies));
+    lang::ObjectList& objects = compiled[static_cast<std::size_t>(index)];
+    if (objects.empty()) {
+        const FamilyCase& c = kFamilies[index];
+        std::ostringstream path, text;
+        path << LV_SOURCE_DIR "/examples/" << c.file;
+        std::ifstream in(path.str());
+        text << in.rdbuf() << "\nw(x[3], a[0]) {\n    " << c.call << "\n}\n";
+        objects = bench::compileOrAbort(text.str().c_str());
+    }
+    return *lang::findObject(objects, "w");
+}
+
+void families(benchmark::State& state) {
+    const int index = static_cast<int>(state.range(0)), n = static_cast<int>(state.range(1));
+    state.SetLabel(kFamilies[index].call);
+    lang::setConvolutionBounds(true);
+    run(state, familyObject(index), kFamilies[index].half, n, n, state.range(2) != 0);
+    lang::setConvolutionBounds(false);
+}
+BENCHMARK(families)->ArgsProduct({{0, 1, 2, 3, 4}, {50, 100, 200}, {0, 1}})
+    ->ArgNames({"example", "grid", "prune"})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The native expression and the interpreted one agree at sample points (else the comparison
 // would be meaningless): checked once before the benchmarks run.

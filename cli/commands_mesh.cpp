@@ -14,6 +14,7 @@
 #include "cli/signals.h"
 #include "export/mesh_files.h"
 #include "export/model_mesh.h"
+#include "lang/interval_primitives.h"
 
 namespace lv::cli {
 
@@ -32,6 +33,7 @@ const std::vector<FlagSpec> kMeshFlags = {
     {"--alpha", true, "A: parameter of the set operations, -1 <= A <= 1"},
     {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
     {"--no-prune", false, "sample every grid point (the same polygons, more evaluations)"},
+    {"--prune-convolution", false, "also prune by bounds of segment and arc convolution fields"},
     kThreadsFlag,
 };
 
@@ -148,6 +150,7 @@ int runMesh(int argc, char** argv) {
     if ((status = checkOutputPath(kCommand, "-o", out, {}, inputs)) != kExitOk) return status;
     if (!applyEpsAlpha(args->get("--eps"), args->get("--alpha"))) return kExitUsage;
     if (!applyThreads(kCommand, *args)) return kExitUsage;
+    lang::setConvolutionBounds(args->has("--prune-convolution"));
     if (!modelFile && (status = applyObjectFlags(*args, contents.model.object(0))) != kExitOk)
         return status;
     model::Model& m = contents.model;

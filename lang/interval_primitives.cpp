@@ -79,6 +79,22 @@ Range slab(double a, double b, double d) {
     return {std::min(fa, fb), std::max({fa, fb, top * (d - top)})};
 }
 
+// Interval arithmetic that follows a primitive step by step: every operation's exact range widened by 2^-50
+// of its magnitude, which holds both this rule's rounding and the primitive's (2^-53 each).
+Range outward(Range r) { return widen(r, mag(r), 0x1p-50); }
+Range add(Range a, Range b) { return outward(sum(a, b)); }
+Range sub(Range a, Range b) { return outward(difference(a, b)); }
+Range mul(Range a, Range b) { return outward(product(a, b)); }
+Range point(double v) { return {v, v}; }
+Range toFloat(Range a) { return {down(a.lo), up(a.hi)}; }
+bool div(Range a, Range b, Range& out) {
+    if (!quotient(a, b, out)) return false;
+    out = outward(out);
+    return true;
+}
+Range atanOf(Range a) { return outward({std::atan(a.lo), std::atan(a.hi)}); }
+Range sqrtOf(Range a) { return outward({std::sqrt(std::max(0.0, a.lo)), std::sqrt(a.hi)}); }
+
 // A whole count argument that must be the same throughout: false for a range.
 bool pointValue(Interval v, double& value) {
     if (!isPoint(v)) return false;
@@ -93,6 +109,7 @@ enum class Family {
     EllipticCone,
     Ellipsoid,
     Torus,
+    Superellipsoid,
     Rotate,
     Shift,
     Scale,
@@ -110,6 +127,7 @@ enum class Family {
     ConvolutionPoint,
     ConvolutionLine,
     ConvolutionCurve,
+    ConvolutionArc,
 };
 
 struct RowRule {
@@ -137,6 +155,7 @@ RuleTable makeRules() {
         set(("lvtaper" + s).c_str(), Family::Taper, a);
     }
     set("lvellipsoid", Family::Ellipsoid);
+    set("lvsuperell", Family::Superellipsoid);
     set("lvshift3d", Family::Shift);
     set("lvscale3d", Family::Scale);
     set("lvstretch3d", Family::Stretch);
@@ -151,6 +170,7 @@ RuleTable makeRules() {
     set("lvconvpoint", Family::ConvolutionPoint);
     set("lvconvline", Family::ConvolutionLine);
     set("lvconvcurve", Family::ConvolutionCurve);
+    set("lvconvarc", Family::ConvolutionArc);
     return t;
 }
 
@@ -248,6 +268,43 @@ bool boundQuadric(const PrimitiveCall& call, const RowRule& rule, Interval& out)
     }
     default: return false;
     }
+}
+
+// lvsuperell(x, center, a, b, c, s1, s2): 1 - q - z with q = (|x/a|^e + |y/b|^e)^(s2/s1),
+// z = |z/c|^f, e = 2/s2, f = 2/s1, each power stored as a float. For positive exponents every
+// power rises with its base, so the ranges come from the ends. Sizes and exponents must be
+// fixed; exponents not positive are left unknown.
+Range powerRange(Range base, double exponent) {
+    base = {std::max(0.0, base.lo * (1.0 - 0x1p-50)), base.hi * (1.0 + 0x1p-50)};
+    const Range p{std::pow(base.lo, exponent) * (1.0 - 0x1p-50),
+                  std::pow(base.hi, exponent) * (1.0 + 0x1p-50)};
+    return {down(p.lo), up(p.hi)}; // stored as a float
+}
+
+Range absoluteRatio(Interval x, Interval c, double size) {
+    const Range d = difference(x, c);
+    const double lo = d.lo <= 0.0 && d.hi >= 0.0 ? 0.0 : std::min(std::fabs(d.lo), std::fabs(d.hi));
+    const double hi = std::max(std::fabs(d.lo), std::fabs(d.hi));
+    return {lo / std::fabs(size), hi / std::fabs(size)};
+}
+
+bool boundSuperellipsoid(const PrimitiveCall& call, Interval& out) {
+    const Interval* x = nullptr;
+    const Interval* c = nullptr;
+    if (call.argc != 7 || !pointAndCentre(call, x, c)) return false;
+    double v[5];
+    for (int i = 0; i < 5; ++i)
+        if (!pointValue(call.arg(2 + i), v[i]) || !(std::fabs(v[i]) >= call.eps)) return false;
+    const double s1 = v[3], s2 = v[4];
+    const double e = static_cast<float>(2.0 / s2), f = static_cast<float>(2.0 / s1);
+    const double ratio = s2 / s1;
+    if (!(e > 0.0 && f > 0.0 && ratio > 0.0)) return false;
+    const Range px = powerRange(absoluteRatio(x[0], c[0], v[0]), e);
+    const Range py = powerRange(absoluteRatio(x[1], c[1], v[1]), e);
+    const Range q = powerRange(outward(sum(px, py)), ratio);
+    const Range z = powerRange(absoluteRatio(x[2], c[2], v[2]), f);
+    const Range value = difference(difference({1.0, 1.0}, q), z);
+    return make(widen(value, 1.0 + mag(q) + mag(z)), out);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -542,8 +599,6 @@ bool boundBlobs(const PrimitiveCall& call, const RowRule& rule, Interval& out) {
 // Spline volumes: the spline value s, intersected with the three slabs of the box by
 // I(a, b) = a + b - sqrt(a^2 + b^2), which increases with a and with b.
 
-Range toFloatRange(Range a) { return {down(a.lo), up(a.hi)}; }
-
 double meet(double a, double b) { return a + b - std::sqrt(a * a + b * b); }
 
 // A count argument as the primitive reads it (a whole count lo..hi), or -1.
@@ -663,9 +718,9 @@ bool boundSpline(const PrimitiveCall& call, const RowRule& rule, Interval& out) 
     Range t[3];
     for (int k = 0; k < 3; ++k) {
         const double span = b[k + 3] - b[k];
-        t[k] = widen({(x[k].lo - b[k]) / span, (x[k].hi - b[k]) / span},
-                     std::max(std::fabs(x[k].lo - b[k]), std::fabs(x[k].hi - b[k])) / span, 0x1p-48);
-        if (k > 0 || !bezier) t[k] = toFloatRange(t[k]);
+        const double reach = std::max(std::fabs(x[k].lo - b[k]), std::fabs(x[k].hi - b[k]));
+        t[k] = widen({(x[k].lo - b[k]) / span, (x[k].hi - b[k]) / span}, reach / span, 0x1p-48);
+        if (k > 0 || !bezier) t[k] = toFloat(t[k]);
     }
     Range s;
     if (!bezier) {
@@ -724,22 +779,6 @@ bool boundConvolutionPoints(const PrimitiveCall& call, Interval& out) {
     return make(widen(v, mag(total) + mag(threshold), 0x1p-36), out);
 }
 
-
-// Interval arithmetic for the segment fields: every operation's exact range widened by 2^-50
-// of its magnitude, which holds both this rule's rounding and the primitive's (2^-53 each).
-Range outward(Range r) { return widen(r, mag(r), 0x1p-50); }
-Range add(Range a, Range b) { return outward(sum(a, b)); }
-Range sub(Range a, Range b) { return outward(difference(a, b)); }
-Range mul(Range a, Range b) { return outward(product(a, b)); }
-Range point(double v) { return {v, v}; }
-Range toFloat(Range a) { return toFloatRange(a); }
-bool div(Range a, Range b, Range& out) {
-    if (!quotient(a, b, out)) return false;
-    out = outward(out);
-    return true;
-}
-Range atanOf(Range a) { return outward({std::atan(a.lo), std::atan(a.hi)}); }
-Range sqrtOf(Range a) { return outward({std::sqrt(std::max(0.0, a.lo)), std::sqrt(a.hi)}); }
 
 // The field of the segment q0..q1 (fixed ends) with strength s, for the point in the box x:
 // the closed form that the primitive evaluates, step by step in intervals. Three of its
@@ -832,6 +871,68 @@ bool boundConvolutionSegments(const PrimitiveCall& call, bool curve, Interval& o
     return make(sub(total, of(call.arg(call.argc - 1))), out);
 }
 
+// lvconvarc(x, center, radius, angle, axis, theta, S, T): circular arcs. The field of an arc
+// is the integral of the kernel over its angle alpha (in radians, 180 degrees plus the rest for
+// openings past a half turn), so it lies between alpha K(far) and alpha K(near), where near and
+// far are the least and greatest distances from the point to the arc's whole circle. The
+// primitive turns p - center into the arc's frame with cos rounded to float: the turn keeps
+// lengths within 2^-22 (they are taken within 2^-20), so the distances to the circle lie
+// between | |p - c| - r | and |p - c| + r, widened by that.
+// Error estimate for the closed form (which is why it is behind the switch): it is computed
+// in double throughout after the turn. Its denominators are bounded away from zero (with
+// F = 1 + s^2 (r^2 + |B|^2), M and H are at most G rho < F, so |M - F|, |H - F| >= 1 and
+// |D| = F^2 - (G rho)^2 >= F), its arctangent term is at most 2 pi / sqrt(F) and its rational
+// term at most 3 F; a few dozen roundings of 2^-53 of those stay far below the allowance of
+// 2^-30 (1 + F) per piece taken here.
+bool boundConvolutionArcs(const PrimitiveCall& call, Interval& out) {
+    if (call.argc != 8) return false;
+    int nx = 0, n = 0, nc = 0, nr = 0, na = 0, naxis = 0, nt = 0;
+    const Interval* x = call.array(0, nx);
+    const Interval* strength = call.array(6, n);
+    const Interval* centre = call.array(1, nc);
+    const Interval* radius = call.array(2, nr);
+    const Interval* angle = call.array(3, na);
+    const Interval* axis = call.array(4, naxis);
+    const Interval* theta = call.array(5, nt);
+    if (x == nullptr || nx != 3 || strength == nullptr || n < 1 || centre == nullptr ||
+        radius == nullptr || angle == nullptr || axis == nullptr || theta == nullptr ||
+        nc < 3LL * n || naxis < 3LL * n || nr < n || na < n || nt < n)
+        return false;
+    constexpr double kDegree = static_cast<double>(0.017453289f);
+    constexpr double kDegreeFine = 0.01745328888888889;
+    const double e = call.eps;
+    Range total{0.0, 0.0};
+    double size = 0.0;
+    for (int i = 0; i < n; ++i) {
+        double r, degrees, a[3];
+        if (!pointValue(radius[i], r) || !pointValue(angle[i], degrees)) return false;
+        for (int k = 0; k < 3; ++k)
+            if (!pointValue(axis[3 * i + k], a[k])) return false;
+        const double len = std::sqrt((a[0] + e) * (a[0] + e) + (a[1] + e) * (a[1] + e) +
+                                     (a[2] + e) * (a[2] + e));
+        if (!(len >= e) || !std::isfinite(degrees)) return false; // not a turn
+        degrees = std::min(degrees, 360.0);
+        const double alpha = degrees > 180.0 ? 180.0 * kDegree + (degrees - 180.0) * kDegreeFine
+                                             : degrees * kDegree;
+        Range d2{0.0, 0.0};
+        for (int k = 0; k < 3; ++k) d2 = sum(d2, square(difference(x[k], centre[3 * i + k])));
+        const Range dist{std::sqrt(d2.lo) * (1.0 - 0x1p-20), std::sqrt(d2.hi) * (1.0 + 0x1p-20)};
+        const double ar = std::fabs(r);
+        const double near = std::max({0.0, dist.lo - ar, ar - dist.hi}), far = dist.hi + ar;
+        const Range s2 = square(of(strength[i]));
+        const double kNear = 1.0 / ((1.0 + s2.lo * near * near) * (1.0 + s2.lo * near * near));
+        const double kFar = 1.0 / ((1.0 + s2.hi * far * far) * (1.0 + s2.hi * far * far));
+        Range field = alpha >= 0.0 ? Range{alpha * kFar, alpha * kNear}
+                                   : Range{alpha * kNear, alpha * kFar};
+        const double F = 1.0 + s2.hi * (r * r + dist.hi * dist.hi);
+        field = widen(field, 2.0 * (1.0 + F), 0x1p-30);
+        total = sum(total, field);
+        size += mag(field);
+    }
+    const Range threshold = of(call.arg(7));
+    return make(widen(difference(total, threshold), size + mag(threshold)), out);
+}
+
 } // namespace
 
 bool boundPrimitive(const PrimitiveCall& call, Interval& out) {
@@ -843,6 +944,7 @@ bool boundPrimitive(const PrimitiveCall& call, Interval& out) {
     case Family::EllipticCone:
     case Family::Ellipsoid:
     case Family::Torus: return boundQuadric(call, rule, out);
+    case Family::Superellipsoid: return boundSuperellipsoid(call, out);
     case Family::Rotate:
     case Family::Shift:
     case Family::Scale:
@@ -862,6 +964,7 @@ bool boundPrimitive(const PrimitiveCall& call, Interval& out) {
     case Family::ConvolutionCurve:
         return convolutionBounds() &&
                boundConvolutionSegments(call, rule.family == Family::ConvolutionCurve, out);
+    case Family::ConvolutionArc: return convolutionBounds() && boundConvolutionArcs(call, out);
     }
     return false;
 }

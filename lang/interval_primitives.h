@@ -28,12 +28,15 @@ struct PrimitiveCall {
 // ranges; a transform also replaces its coordinate ranges by those of the moved point. False
 // (and no array changed) where nothing is proven: an unknown row, a call that may fail its
 // check or stop with an error, arguments that give the primitive's unusable-argument value or
-// a non-finite one, or a convolution field of segments while convolution bounds are off.
+// a non-finite one, or a convolution field of segments or arcs while convolution bounds are
+// off. Convolution fields of triangles and meshes are never bounded.
 bool boundPrimitive(const PrimitiveCall& call, Interval& out);
 
-// Switch for the bounds of convolution fields of segments (lvconvline, lvconvcurve), whose
-// closed form rounds intermediates to single precision: off unless turned on. The rule's
-// allowance for that rounding is an error estimate, not a proof. Process-wide, like EPS.
+// Switch for the bounds of convolution fields of segments (lvconvline, lvconvcurve) and arcs
+// (lvconvarc): off unless turned on. The segment rule follows the closed form's single-precision
+// steps in interval arithmetic; the arc rule bounds the integral itself and adds an allowance
+// for the closed form's rounding that rests on an error estimate, not a proof. Process-wide,
+// like EPS.
 void setConvolutionBounds(bool on);
 bool convolutionBounds();
 

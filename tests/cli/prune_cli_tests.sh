@@ -122,6 +122,11 @@ for eps in 0.001 0.3; do
     same "blobs eps $eps" "$tmp/families.lv" blobs --grid 40,40,8 --box -4,-4,-4,4,4,4 --a 0.5 --eps $eps
     same "bar eps $eps" "$tmp/families.lv" bar --grid 40,40,8 --box -4,-4,-4,4,4,4 --eps $eps
 done
+# Convolution fields with their bounds switched on: the skeleton example's figure.
+for grid in 20 40; do
+    same "figure grid $grid" "$src/examples/skeleton.lv" figure --grid $grid,$grid,16 --a 0.5 \
+        --box -4,-4,-4,4,4,5 --prune-convolution
+done
 same "blend alpha 1" "$tmp/families.lv" blend --grid 40,40,16 --box -4,-4,-4,4,4,4 --alpha 1
 finish "prune_cli_tests families"
 fi

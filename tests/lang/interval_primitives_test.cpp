@@ -69,7 +69,9 @@ TEST_F(IntervalPrimitivesTest, QuadricsContainEveryPointResult) {
                  "f = lvellconey(x, c, 1, 0.25);", "f = lvellconez(x, c, 2, -1);",
                  "f = lvellipsoid(x, c, 2, 1.5, 1);", "f = lvellipsoid(x, c, 0.1, 3, -2);",
                  "f = lvtorusx(x, c, 2, 0.5);", "f = lvtorusy(x, c, 1, 1.5);",
-                 "f = lvtorusz(x, c, 2.5, 0.3);"},
+                 "f = lvtorusz(x, c, 2.5, 0.3);", "f = lvsuperell(x, c, 2, 1.5, 1, 0.2, 0.3);",
+                 "f = lvsuperell(x, c, 1.5, 1.5, 1.5, 1, 3);",
+                 "f = lvsuperell(x, c, -1, 2, 0.5, 2, 0.5);"},
                 100);
     SweepOptions ranges;
     ranges.a = {{1.5f, 2.5f}, {0.3f, 0.8f}};
@@ -193,6 +195,7 @@ TEST_F(IntervalPrimitivesTest, CallsThatMayFailOrBecomeUnusableAreNotBounded) {
     for (const char* body :
          {"f = lvellipsoid(x, c, a[1], 1, 1);", "f = lvellcylz(x, c, 1, a[1]);",
           "f = lvconex(x, c, a[1]);", "f = lvellconey(x, c, a[1], 1);",
+          "f = lvsuperell(x, c, 1, 1, 1, a[1], 1);", "f = lvsuperell(x, c, 1, 1, 1, 1, -2);",
           "array bx[6], k[8]; bx = [-1, -1, -1, 1, 1, 1]; k = [1, 1, 1, 1, 1, 1, 1, 1];"
           " f = lvBezierSplineF(x, 2 + a[1], 2, 2, bx, k);"}) {
         EXPECT_EQ(sweep(object(body, 1), around).proven, 0) << body;
@@ -201,14 +204,22 @@ TEST_F(IntervalPrimitivesTest, CallsThatMayFailOrBecomeUnusableAreNotBounded) {
     Interval out;
     EXPECT_FALSE(boundOver("f(x[2], a[0]) { array c[3]; c = [0, 0, 0]; f = lvtorusz(x, c, 2, 1); }",
                            {0.0f, 1.0f}, out));
-    EXPECT_FALSE(boundOver("f(x[3], a[0]) { array c[2]; c = [0, 0]; f = lvellipsoid(x, c, 2, 1, 1); }",
+    EXPECT_FALSE(boundOver("f(x[3], a[0]) { array c[2]; c = [0, 0];"
+                           " f = lvellipsoid(x, c, 2, 1, 1); }",
                            {0.0f, 1.0f}, out));
 }
 
-TEST_F(IntervalPrimitivesTest, ConvolutionOfSegmentsIsBoundedOnlyWhenSwitchedOn) {
+TEST_F(IntervalPrimitivesTest, ConvolutionOfSegmentsAndArcsIsBoundedOnlyWhenSwitchedOn) {
     const std::string line = object("array b[6], e[6], s[2]; b = [0, 0, 0, -1, 2, 0.5];"
                                     " e = [1, 0.5, 0.2, -1, 2, -3]; s = [1, 1]; s[2] = a[1];"
                                     " f = lvconvline(x, b, e, s, 0.2);", 1);
+    // Arcs of 90, 270 (two pieces), 360 (capped) and -60 degrees about assorted axes.
+    const std::string arcs = object("array ac[12], r[4], g[4], ax[12], th[4], s[4];"
+                                    " ac = [0, 0, 1, 1, -1, 0, -1, 0.5, -1, 0, 0, -2];"
+                                    " r = [1, 0.6, 1.5, 0.8]; g = [90, 270, 400, -60];"
+                                    " ax = [0, 0, 1, 1, 0, 0, 0.3, -1, 0.5, 0, 0, 0];"
+                                    " th = [0, 45, -30, 10]; s = [1, 2, 5, 0.7]; s[4] = a[1];"
+                                    " f = lvconvarc(x, ac, r, g, ax, th, s, 0.3);", 1);
     const std::string curve = object("array k[12], s[3]; k = [0, 0, 2.4, 0, 0.2, 1.2, 0, 0, 0,"
                                      " 0.3, 0, -3]; s = [2, 2.5, 1]; s[3] = a[1];"
                                      " f = lvconvcurve(x, k, s, 0.3);", 1);
@@ -216,9 +227,10 @@ TEST_F(IntervalPrimitivesTest, ConvolutionOfSegmentsIsBoundedOnlyWhenSwitchedOn)
     strength.a = {{0.5f, 3.0f}};
     EXPECT_FALSE(convolutionBounds());
     EXPECT_EQ(sweep(line, strength).proven, 0);
+    EXPECT_EQ(sweep(arcs, strength).proven, 0);
     setConvolutionBounds(true);
     strength.reach = 6.0f; // far boxes too, where the closed form's terms nearly cancel
-    for (const std::string& source : {line, curve}) {
+    for (const std::string& source : {line, curve, arcs}) {
         const Sweep s = sweep(source, strength);
         EXPECT_EQ(s.wrong, 0) << source;
         EXPECT_GE(s.proven, 100) << source;
@@ -257,6 +269,9 @@ TEST_F(IntervalPrimitivesTest, BoxesAwayFromTheSurfaceGetOneSign) {
         {"array k[9], s[2]; k = [0, 0, 2.4, 0, 0.2, 1.2, 0, 0, 0]; s = [2, 2];"
          " f = lvconvcurve(x, k, s, 0.3);",
          {2.0f, 2.2f}, {0.0f, 0.02f}},
+        {"array ac[3], r[1], g[1], ax[3], th[1], s[1]; ac = [0, 0, 0]; r = [1]; g = [360];"
+         " ax = [0, 0, 1]; th = [0]; s = [1]; f = lvconvarc(x, ac, r, g, ax, th, s, 1);",
+         {3.0f, 3.2f}, {0.0f, 0.0f}},
     };
     setConvolutionBounds(true);
     for (const Case& k : cases) {

@@ -254,7 +254,8 @@ struct Interpreted {
         float v = 0.0f;
         lang::RuntimeError error;
         if (lang::executeObject(object, ws.values.data(), ws.flags.data(), v, error) == 1) return v;
-        if (failures++ == 0) firstError = std::string(error.message) + " " + std::to_string(error.line);
+        if (failures++ == 0)
+            firstError = std::string(error.message) + " " + std::to_string(error.line);
         return 0.0f;
     }
     ValueBound bound(const float lo[3], const float hi[3]) const {
@@ -303,6 +304,7 @@ spline(x[3], a[0]) {
 }
 figure(x[3], a[0]) {
     array spine[9], ss[2], from[6], to[6], sl[2], head[3], sh[1];
+    array hc[3], hr[1], ha[1], hx[3], ht[1], hs[1];
     spine = [0, 0, 2.4, 0, 0.2, 1.2, 0, 0, 0];
     ss = [2, 2];
     from = [0, 0, 2.1, 0, 0, 2.1];
@@ -310,8 +312,14 @@ figure(x[3], a[0]) {
     sl = [2.5, 2.5];
     head = [0, 0, 3.1];
     sh = [1.4];
+    hc = [0, 0, 3.8];
+    hr = [0.6];
+    ha = [360];
+    hx = [0, 0, 1];
+    ht = [0];
+    hs = [5];
     figure = lvconvcurve(x, spine, ss, 0) + lvconvline(x, from, to, sl, 0)
-        + lvconvpoint(x, head, sh, 0) - 0.4;
+        + lvconvpoint(x, head, sh, 0) + lvconvarc(x, hc, hr, ha, hx, ht, hs, 0) - 0.4;
 }
 holes(x[3], a[0]) {
     array c[3];
