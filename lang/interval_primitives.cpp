@@ -79,8 +79,9 @@ Range slab(double a, double b, double d) {
     return {std::min(fa, fb), std::max({fa, fb, top * (d - top)})};
 }
 
-// Interval arithmetic that follows a primitive step by step: every operation's exact range widened by 2^-50
-// of its magnitude, which holds both this rule's rounding and the primitive's (2^-53 each).
+// Interval arithmetic that follows a primitive step by step: every operation's exact range
+// widened by 2^-50 of its magnitude, which holds both this rule's rounding and the
+// primitive's (2^-53 each, relative to the result).
 Range outward(Range r) { return widen(r, mag(r), 0x1p-50); }
 Range add(Range a, Range b) { return outward(sum(a, b)); }
 Range sub(Range a, Range b) { return outward(difference(a, b)); }

@@ -119,7 +119,8 @@ same "blobs grid 120" "$tmp/families.lv" blobs --grid 120,120,4 --box -4,-4,-0.2
 same "bar grid 120" "$tmp/families.lv" bar --grid 120,120,4 --box -4,-4,0.5,4,4,1
 same "torus grid 200" "$tmp/families.lv" torus --grid 200,200,2 --box -4,-4,-0.1,4,4,0.1
 for eps in 0.001 0.3; do
-    same "blobs eps $eps" "$tmp/families.lv" blobs --grid 40,40,8 --box -4,-4,-4,4,4,4 --a 0.5 --eps $eps
+    same "blobs eps $eps" "$tmp/families.lv" blobs --grid 40,40,8 --box -4,-4,-4,4,4,4 --a 0.5 \
+        --eps $eps
     same "bar eps $eps" "$tmp/families.lv" bar --grid 40,40,8 --box -4,-4,-4,4,4,4 --eps $eps
 done
 # Convolution fields with their bounds switched on: the skeleton example's figure.
