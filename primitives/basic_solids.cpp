@@ -68,11 +68,11 @@ bool tooSmall(float v) {
 
 // The formulas of the sphere, the cylinders and the block, shared by the one-point and the
 // batched evaluations so that both give the same bits.
-float sphereOf(const Offset& p, double r) {
+[[gnu::always_inline]] inline float sphereOf(const Offset& p, double r) {
     return static_cast<float>(r * r - sq(p.d[0]) - sq(p.d[1]) - sq(p.d[2]));
 }
 
-template <int Axis> float cylinderOf(const Offset& p, double r) {
+template <int Axis> [[gnu::always_inline]] inline float cylinderOf(const Offset& p, double r) {
     return static_cast<float>(r * r - sq(across1<Axis>(p)) - sq(across2<Axis>(p)));
 }
 
@@ -94,7 +94,7 @@ template <int Axis> float cylinder(const float* args, CallContext& call) {
 
 // Runs value(lane) for the lanes of batch into its out row. The loop over all lanes has no
 // branch, so that it runs on vector registers.
-template <class F> void eachLane(const PointBatch& batch, F value) {
+template <class F> [[gnu::always_inline]] inline void eachLane(const PointBatch& batch, F value) {
     float* out = batch.out;
     if (batch.lanes == nullptr) {
         for (int l = 0; l < batch.count; ++l) out[l] = value(l);
@@ -109,24 +109,35 @@ struct LaneOffset {
     explicit LaneOffset(const PointBatch& b)
         : x0(b.x[0]), x1(b.x[1]), x2(b.x[2]), c0(b.second[0]), c1(b.second[1]),
           c2(b.second[2]) {}
-    Offset at(int l) const {
+    [[gnu::always_inline]] Offset at(int l) const {
         return {{static_cast<double>(x0[l]) - static_cast<double>(c0[l]),
                  static_cast<double>(x1[l]) - static_cast<double>(c1[l]),
                  static_cast<double>(x2[l]) - static_cast<double>(c2[l])}};
     }
 };
 
-void sphereBatch(const PointBatch& batch) {
+// The batched solids are also compiled for AVX2, taken where the processor has it: the same
+// IEEE operations on wider registers, so the same bits.
+#define LV_AVX2_CLONES __attribute__((target_clones("avx2", "default")))
+
+LV_AVX2_CLONES void sphereBatch(const PointBatch& batch) {
     const LaneOffset offset(batch);
     const float* r = batch.reals[0];
-    eachLane(batch, [&](int l) { return sphereOf(offset.at(l), r[l]); });
+    eachLane(batch, [&](int l) __attribute__((always_inline)) {
+        return sphereOf(offset.at(l), r[l]);
+    });
 }
 
-template <int Axis> void cylinderBatch(const PointBatch& batch) {
+template <int Axis> [[gnu::always_inline]] inline void cylinderBatch(const PointBatch& batch) {
     const LaneOffset offset(batch);
     const float* r = batch.reals[0];
-    eachLane(batch, [&](int l) { return cylinderOf<Axis>(offset.at(l), r[l]); });
+    eachLane(batch, [&](int l) __attribute__((always_inline)) {
+        return cylinderOf<Axis>(offset.at(l), r[l]);
+    });
 }
+LV_AVX2_CLONES void cylinderXBatch(const PointBatch& batch) { cylinderBatch<0>(batch); }
+LV_AVX2_CLONES void cylinderYBatch(const PointBatch& batch) { cylinderBatch<1>(batch); }
+LV_AVX2_CLONES void cylinderZBatch(const PointBatch& batch) { cylinderBatch<2>(batch); }
 
 // lvconex/y/z(x, center, R): double cone along Axis with its apex at the centre.
 template <int Axis> float cone(const float* args, CallContext& call) {
@@ -241,21 +252,22 @@ float block(const float* args, CallContext& call) {
                                 alpha);
 }
 
-void blockBatch(const PointBatch& batch) {
+LV_AVX2_CLONES void blockBatch(const PointBatch& batch) {
     const float *x0 = batch.x[0], *x1 = batch.x[1], *x2 = batch.x[2];
     const float *v0 = batch.second[0], *v1 = batch.second[1], *v2 = batch.second[2];
     const float *dx = batch.reals[0], *dy = batch.reals[1], *dz = batch.reals[2];
     const double alpha = lang::alpha();
-    auto each = [&]<bool Least>() {
-        eachLane(batch, [&](int l) {
-            return blockOf<Least>(x0[l], x1[l], x2[l], v0[l], v1[l], v2[l], dx[l], dy[l], dz[l],
+    if (alpha == 1.0) {
+        eachLane(batch, [&](int l) __attribute__((always_inline)) {
+            return blockOf<true>(x0[l], x1[l], x2[l], v0[l], v1[l], v2[l], dx[l], dy[l], dz[l],
+                                 alpha);
+        });
+    } else {
+        eachLane(batch, [&](int l) __attribute__((always_inline)) {
+            return blockOf<false>(x0[l], x1[l], x2[l], v0[l], v1[l], v2[l], dx[l], dy[l], dz[l],
                                   alpha);
         });
-    };
-    if (alpha == 1.0)
-        each.operator()<true>();
-    else
-        each.operator()<false>();
+    }
 }
 
 // lvsuperell(x, center, a, b, c, s1, s2): superellipsoid; s1 shapes the profile along Z,
@@ -303,9 +315,9 @@ float noise(const float* args, CallContext& call) {
 
 constexpr RowEvaluate kRows[] = {
     {22, sphere, sphereBatch},
-    {23, cylinder<0>, cylinderBatch<0>},
-    {24, cylinder<1>, cylinderBatch<1>},
-    {25, cylinder<2>, cylinderBatch<2>},
+    {23, cylinder<0>, cylinderXBatch},
+    {24, cylinder<1>, cylinderYBatch},
+    {25, cylinder<2>, cylinderZBatch},
     {26, cone<0>},
     {27, cone<1>},
     {28, cone<2>},
