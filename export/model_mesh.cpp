@@ -45,9 +45,10 @@ ModelMesh polygonizeModel(model::Model& model, const ModelMeshOptions& options) 
         auto sample = [&slot](float x, float y, float z) {
             return model::evaluateAt(slot, x, y, z);
         };
-        auto bound = [&slot](const float lo[3], const float hi[3]) {
+        model::BoundScratch scratch; // kept from bound to bound
+        auto bound = [&slot, &scratch](const float lo[3], const float hi[3]) {
             lang::Interval range;
-            if (!model::boundAt(slot, lo, hi, range)) return poly::ValueBound{};
+            if (!model::boundAt(slot, lo, hi, range, scratch)) return poly::ValueBound{};
             return poly::ValueBound{range.lo, range.hi, true};
         };
         poly::BoundFn bounds;
@@ -55,7 +56,8 @@ ModelMesh polygonizeModel(model::Model& model, const ModelMeshOptions& options) 
         std::optional<model::GridSampler> sampler; // its worker threads only when used
         if (options.blocks) sampler.emplace(slot);
         auto sampleBlock = [&sampler](const poly::SampleBlock& b) {
-            sampler->sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values);
+            sampler->sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values, b.points,
+                            b.count);
         };
         poly::SampleBlockFn block;
         if (sampler) block = sampleBlock;

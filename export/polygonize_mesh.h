@@ -15,7 +15,8 @@ using MeshProgress = std::function<void(int slice, int slices)>;
 // The polygons of the zero level of sample (F >= 0 inside) in emission order. Nothing for an
 // unusable grid (a count below 1, min > max). With a bound, blocks of cells it proves to lie
 // on one side are not sampled; the polygons are the same (polygonizePruned). When block is set
-// it samples whole planes instead of sample where no bound prunes (the same values).
+// it samples the planes (the points of them that pruning leaves) instead of sample (the same
+// values).
 Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample,
                       const MeshProgress& progress = {}, poly::BoundFn bound = {},
                       poly::SampleBlockFn block = {});

@@ -226,13 +226,21 @@ void slabRange(double a, double b, double d, double& lo, double& hi) {
     hi = std::max({fa, fb, top * (d - top)});
 }
 
+// The value stack for call depth depth, made when first needed.
+std::vector<Interval>& stackAt(IntervalScratch& scratch, std::size_t depth) {
+    while (scratch.stacks.size() <= depth) scratch.stacks.emplace_back();
+    return scratch.stacks[depth];
+}
+
 // One evaluation of interval values over an object's frame, mirroring the interpreter.
 class IntervalMachine {
 public:
     IntervalMachine(const CompiledObject& object, const DecodedProgram& program,
-                    Interval* frame, int* flags, long long& budget)
+                    Interval* frame, int* flags, long long& budget, IntervalScratch& scratch,
+                    std::size_t depth)
         : obj_(object), program_(program), frame_(frame), flags_(flags), budget_(budget),
-          eps_(eps()), alpha_(alpha()) {}
+          eps_(eps()), alpha_(alpha()), scratch_(scratch), depth_(depth),
+          stack_(stackAt(scratch, depth)) {}
 
     bool run(Interval& result);
 
@@ -251,7 +259,9 @@ private:
     long long& budget_;
     float eps_;
     float alpha_;
-    std::vector<Interval> stack_;
+    IntervalScratch& scratch_;
+    std::size_t depth_;
+    std::vector<Interval>& stack_; // the scratch's stack of this call depth
 };
 
 // nearest() of the interpreter over a range: the one whole number if it is the same
@@ -587,16 +597,25 @@ bool IntervalMachine::call(const DecodedInstr& in, Interval& out) {
             flags[first[k] + i] = 0;
         }
     if (!callee.decoded) return false;
-    return IntervalMachine(callee, *callee.decoded, frame, flags, budget_).run(out);
+    return IntervalMachine(callee, *callee.decoded, frame, flags, budget_, scratch_, depth_ + 1)
+        .run(out);
 }
 
 } // namespace
 
 bool boundObject(const CompiledObject& object, const Interval* inputs, Interval& result,
                  long long stepLimit) {
+    IntervalScratch scratch;
+    return boundObject(object, inputs, result, scratch, stepLimit);
+}
+
+bool boundObject(const CompiledObject& object, const Interval* inputs, Interval& result,
+                 IntervalScratch& scratch, long long stepLimit) {
     const std::size_t size = static_cast<std::size_t>(std::max(object.workspaceSize(), 0)) + 1;
-    std::vector<Interval> frame(size);
-    std::vector<int> flags(size, 1);
+    std::vector<Interval>& frame = scratch.frame;
+    std::vector<int>& flags = scratch.flags;
+    frame.assign(size, Interval{});
+    flags.assign(size, 1);
     for (int i = 0; i < object.xSize + object.aSize; ++i) {
         if (!finite(inputs[i]) || inputs[i].lo > inputs[i].hi) return false;
         frame[static_cast<std::size_t>(i)] = inputs[i];
@@ -608,7 +627,8 @@ bool boundObject(const CompiledObject& object, const Interval* inputs, Interval&
         program = &local;
     }
     long long budget = stepLimit;
-    return IntervalMachine(object, *program, frame.data(), flags.data(), budget).run(result);
+    return IntervalMachine(object, *program, frame.data(), flags.data(), budget, scratch, 0)
+        .run(result);
 }
 
 } // namespace lv::lang

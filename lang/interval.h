@@ -1,6 +1,9 @@
 #pragma once
 // Interval evaluation of a compiled object: a range that holds every value the interpreter can
 // return for x and a anywhere in given ranges, or no range at all where none is proven.
+#include <deque>
+#include <vector>
+
 #include "lang/compiled_object.h"
 
 namespace lv::lang {
@@ -8,6 +11,15 @@ namespace lv::lang {
 // The closed range [lo, hi] of single-precision values.
 struct Interval {
     float lo = 0.0f, hi = 0.0f;
+};
+
+// Storage that boundObject keeps from one call to the next (frames, flags, the value stack of
+// every call depth) instead of allocating it anew: one per thread. What it holds between calls
+// has no effect on any result.
+struct IntervalScratch {
+    std::vector<Interval> frame;
+    std::vector<int> flags;
+    std::deque<std::vector<Interval>> stacks; // by call depth; a deque keeps them in place
 };
 
 // Interval rules: each returns false when it proves nothing (a value may be non-finite or an
@@ -30,5 +42,8 @@ bool intervalMath(int row, const Interval* args, float eps, Interval& out);
 // without an interval rule, more than stepLimit loop steps and calls, or a non-finite value.
 bool boundObject(const CompiledObject& object, const Interval* inputs, Interval& result,
                  long long stepLimit = 100000);
+// The same, reusing scratch's storage instead of allocating its own.
+bool boundObject(const CompiledObject& object, const Interval* inputs, Interval& result,
+                 IntervalScratch& scratch, long long stepLimit = 100000);
 
 } // namespace lv::lang

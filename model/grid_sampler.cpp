@@ -121,11 +121,22 @@ void WorkerPool::run(int count, const std::function<void(int, int)>& task) {
     if (error) std::rethrow_exception(error);
 }
 
-// One contiguous range of a block's points, with what went wrong in it.
+// One contiguous range of the points to sample, with what went wrong in it.
 struct GridSampler::Part {
     std::size_t first = 0, end = 0;
     long long failures = 0;
     lang::RuntimeError firstError;
+};
+
+// The grid of one call and the points of it to sample (all of them when points is null).
+struct GridSampler::Block {
+    const float* xs;
+    int cols;
+    const float* ys;
+    const float* zs;
+    int planes;
+    float* values;
+    const std::size_t* points;
 };
 
 GridSampler::GridSampler(EvalSlot& slot, int threads)
@@ -133,58 +144,82 @@ GridSampler::GridSampler(EvalSlot& slot, int threads)
 
 GridSampler::~GridSampler() = default;
 
+bool GridSampler::bound(const float lo[3], const float hi[3], lang::Interval& out) {
+    return boundAt(slot_, lo, hi, out, boundScratch_);
+}
+
 void GridSampler::sample(const float* xs, int cols, const float* ys, int rows, const float* zs,
-                         int planes, float* values) {
+                         int planes, float* values, const std::size_t* points,
+                         std::size_t count) {
     if (cols < 1 || rows < 1 || planes < 1) return;
-    const std::size_t total = static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows) *
-                              static_cast<std::size_t>(planes);
+    const std::size_t total = points ? count
+                                     : static_cast<std::size_t>(cols) *
+                                           static_cast<std::size_t>(rows) *
+                                           static_cast<std::size_t>(planes);
+    if (total == 0) return;
     if (!slot_.object || slot_.workspace.empty() ||
         slot_.inputs.size() < static_cast<std::size_t>(slot_.object->xSize + slot_.object->aSize)) { // as evaluateAt: failed, not counted
-        std::fill_n(values, total, failedEvaluationValue());
+        if (!points) std::fill_n(values, total, failedEvaluationValue());
+        for (std::size_t k = 0; points && k < total; ++k)
+            values[points[k]] = failedEvaluationValue();
         return;
     }
     const std::size_t threads = static_cast<std::size_t>(pool_.threads());
     const std::size_t unit = lang::kMaxBatchPoints;
     std::size_t size = (total + threads * kPartsPerThread - 1) / (threads * kPartsPerThread);
     size = std::max(unit, (size + unit - 1) / unit * unit);
-    std::vector<Part> parts((total + size - 1) / size);
-    for (std::size_t i = 0; i < parts.size(); ++i)
-        parts[i].first = i * size, parts[i].end = std::min(total, (i + 1) * size);
-    pool_.run(static_cast<int>(parts.size()), [&](int index, int thread) {
-        samplePart(parts[static_cast<std::size_t>(index)], thread, xs, cols, ys, zs, planes,
-                   values);
+    parts_.assign((total + size - 1) / size, Part{});
+    for (std::size_t i = 0; i < parts_.size(); ++i)
+        parts_[i].first = i * size, parts_[i].end = std::min(total, (i + 1) * size);
+    const Block block{xs, cols, ys, zs, planes, values, points};
+    pool_.run(static_cast<int>(parts_.size()), [&](int index, int thread) {
+        samplePart(parts_[static_cast<std::size_t>(index)], thread, block);
     });
-    for (const Part& part : parts) { // in point order: the first error is the earliest point's
+    for (const Part& part : parts_) { // in point order: the first error is the earliest point's
         if (part.failures == 0) continue;
         if (slot_.failures == 0) slot_.firstError = part.firstError;
         slot_.failures += part.failures;
     }
 }
 
-void GridSampler::samplePart(Part& part, int thread, const float* xs, int cols, const float* ys,
-                             const float* zs, int planes, float* values) {
+void GridSampler::samplePart(Part& part, int thread, const Block& block) {
     auto& own = workspaces_[static_cast<std::size_t>(thread)];
     if (!own) own = std::make_unique<lang::BatchWorkspace>(*slot_.object);
     lang::BatchWorkspace& ws = *own;
     const lang::CompiledObject& object = *slot_.object;
     const int inputs = object.xSize + object.aSize;
     const int width = ws.points();
+    const std::size_t planes = static_cast<std::size_t>(block.planes);
+    const std::size_t cols = static_cast<std::size_t>(block.cols);
     float results[lang::kMaxBatchPoints];
     std::uint8_t ok[lang::kMaxBatchPoints];
     lang::RuntimeError errors[lang::kMaxBatchPoints];
     float px[lang::kMaxBatchPoints], py[lang::kMaxBatchPoints], pz[lang::kMaxBatchPoints];
-    // Grid position of the part's first point; advanced point by point in block order.
-    std::size_t cp = part.first / static_cast<std::size_t>(planes);
-    int p = static_cast<int>(part.first % static_cast<std::size_t>(planes));
-    int c = static_cast<int>(cp % static_cast<std::size_t>(cols));
-    int r = static_cast<int>(cp / static_cast<std::size_t>(cols));
+    std::size_t at[lang::kMaxBatchPoints]; // index into values of each point of the batch
+    // Grid position of the part's first point of a whole block; advanced point by point in
+    // block order.
+    std::size_t cp = part.first / planes;
+    std::size_t p = part.first % planes;
+    std::size_t c = cp % cols;
+    std::size_t r = cp / cols;
     for (std::size_t first = part.first; first < part.end; first += static_cast<std::size_t>(width)) {
         const int count = static_cast<int>(std::min<std::size_t>(width, part.end - first));
-        for (int k = 0; k < count; ++k) {
-            px[k] = xs[c], py[k] = ys[r], pz[k] = zs[p];
-            if (++p == planes) {
-                p = 0;
-                if (++c == cols) c = 0, ++r;
+        if (block.points) {
+            for (int k = 0; k < count; ++k) {
+                const std::size_t index = block.points[first + static_cast<std::size_t>(k)];
+                const std::size_t point = index / planes;
+                at[k] = index;
+                px[k] = block.xs[point % cols], py[k] = block.ys[point / cols];
+                pz[k] = block.zs[index % planes];
+            }
+        } else {
+            for (int k = 0; k < count; ++k) {
+                at[k] = first + static_cast<std::size_t>(k);
+                px[k] = block.xs[c], py[k] = block.ys[r], pz[k] = block.zs[p];
+                if (++p == planes) {
+                    p = 0;
+                    if (++c == cols) c = 0, ++r;
+                }
             }
         }
         for (int s = 0; s < inputs; ++s) {
@@ -194,16 +229,13 @@ void GridSampler::samplePart(Part& part, int thread, const float* xs, int cols, 
             else if (s == slot_.zIndex) std::copy_n(pz, count, in);
             else std::fill_n(in, count, slot_.inputs[static_cast<std::size_t>(s)]);
         }
-        if (lang::executeBatch(ws, count, results, ok, errors) == 0) {
-            std::copy_n(results, count, values + first);
-            continue;
-        }
+        const bool allOk = lang::executeBatch(ws, count, results, ok, errors) == 0;
         for (int k = 0; k < count; ++k) {
-            if (ok[k]) {
-                values[first + static_cast<std::size_t>(k)] = results[k];
+            if (allOk || ok[k]) {
+                block.values[at[k]] = results[k];
                 continue;
             }
-            values[first + static_cast<std::size_t>(k)] = failedEvaluationValue();
+            block.values[at[k]] = failedEvaluationValue();
             if (part.failures++ == 0) part.firstError = errors[k];
         }
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lang/batch_interpreter.h"
+#include "model/eval_bound.h"
 #include "model/model.h"
 
 namespace lv::model {
@@ -45,18 +46,26 @@ public:
 
     // F at every combination of xs[0..cols), ys[0..rows), zs[0..planes) into
     // values[(r * cols + c) * planes + p]; failed points get failedEvaluationValue() and are
-    // counted in the slot as evaluateAt counts them.
+    // counted in the slot as evaluateAt counts them. With points, only the count points whose
+    // indexes (increasing) are points[0..count) are sampled, the others left as they are: the
+    // failures and the first error are those of evaluateAt over the listed points in order.
     void sample(const float* xs, int cols, const float* ys, int rows, const float* zs,
-                int planes, float* values);
+                int planes, float* values, const std::size_t* points = nullptr,
+                std::size_t count = 0);
+
+    // boundAt for the slot, reusing the sampler's storage from call to call (one thread).
+    bool bound(const float lo[3], const float hi[3], lang::Interval& out);
 
 private:
     struct Part;
-    void samplePart(Part& part, int thread, const float* xs, int cols, const float* ys,
-                    const float* zs, int planes, float* values);
+    struct Block;
+    void samplePart(Part& part, int thread, const Block& block);
 
     EvalSlot& slot_;
     WorkerPool pool_;
     std::vector<std::unique_ptr<lang::BatchWorkspace>> workspaces_; // one per thread, made lazily
+    std::vector<Part> parts_;
+    BoundScratch boundScratch_;
 };
 
 } // namespace lv::model

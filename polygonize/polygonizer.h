@@ -1,6 +1,8 @@
 #pragma once
 // Cell-by-cell polygonizer: approximates the zero level of F inside a box by triangles and
 // quadrilaterals, sampling F on a regular grid two planes at a time.
+#include <cstddef>
+
 #include "polygonize/function_ref.h"
 
 namespace lv::poly {
@@ -10,7 +12,8 @@ using SampleFn = FunctionRef<float(float x, float y, float z)>;
 
 // A block of grid points: every combination of xs[0..cols), ys[0..rows) and zs[0..planes).
 // F at (xs[c], ys[r], zs[p]) goes to values[(r * cols + c) * planes + p]: that index is the
-// order in which one-point sampling visits them (rows, then columns, then planes).
+// order in which one-point sampling visits them (rows, then columns, then planes). When points
+// is set, only the count points whose indexes are points[0..count) (increasing) are wanted.
 struct SampleBlock {
     const float* xs;
     int cols;
@@ -19,8 +22,11 @@ struct SampleBlock {
     const float* zs;
     int planes;
     float* values;
+    const std::size_t* points = nullptr;
+    std::size_t count = 0;
 };
-// Samples a whole block; must give what SampleFn would give point by point.
+// Samples a whole block, or its listed points in index order; must give what SampleFn would
+// give point by point. Values of points not listed may be left as they are.
 using SampleBlockFn = FunctionRef<void(const SampleBlock& block)>;
 // One polygon of count (3 or 4) vertices; the arrays are valid only during the call. The winding
 // is the tracing order, not consistent with respect to the inside of the solid.

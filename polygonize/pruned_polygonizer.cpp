@@ -44,16 +44,14 @@ public:
         }
     }
 
-    // Side of cell (slice i, row j, column k), 1-based: 1 or -1 when skipped, 0 when visited.
-    int side(int i, int j, int k) {
+    // Sides of the cells of slice i (1-based), row by row (ny rows of nx cells): 1 or -1 for a
+    // skipped cell, 0 for one that is visited. Valid until a slice two slabs further is asked
+    // for.
+    const std::int8_t* slice(int i) {
         const Slab& s = slab((i - 1) / height_);
         const int local = (i - 1) % height_;
-        return s.side[(static_cast<std::size_t>(local) * r_.ny + (j - 1)) * r_.nx + (k - 1)];
+        return s.side.data() + static_cast<std::size_t>(local) * r_.ny * r_.nx;
     }
-
-    const std::vector<double>& xs() const { return xs_; }
-    const std::vector<double>& ys() const { return ys_; }
-    const std::vector<double>& zs() const { return zs_; }
 
 private:
     struct Slab {
@@ -116,6 +114,83 @@ private:
     Slab slabs_[2];
 };
 
+// The polygonizer's block callback of a pruned run: of each block of planes it samples only
+// the points that a visited cell reads (through the request's block sampler, or point by point
+// through its sample), and gives every other point a value of the side proven for it.
+class PlaneSampler {
+public:
+    PlaneSampler(const PolygonizeRequest& r, CellSides& sides, PruneStats& stats)
+        : r_(r), sides_(sides), stats_(stats) {}
+
+    void sample(const SampleBlock& b) {
+        const std::size_t total = static_cast<std::size_t>(b.cols) * b.rows * b.planes;
+        wanted_.clear();
+        side_.resize(total);
+        for (int p = 0; p < b.planes; ++p) classifyPlane(b, p);
+        for (std::size_t n = 0; n < total; ++n)
+            if (side_[n] == 0) wanted_.push_back(n);
+        const std::size_t count = wanted_.size();
+        stats_.evaluated += static_cast<long long>(count);
+        stats_.skipped += static_cast<long long>(total - count);
+        if (count > 0 && r_.sample_block) {
+            SampleBlock part = b;
+            if (count < total) part.points = wanted_.data(), part.count = count;
+            r_.sample_block(part);
+        } else {
+            for (std::size_t n : wanted_) {
+                const std::size_t point = n / static_cast<std::size_t>(b.planes);
+                b.values[n] = r_.sample(b.xs[point % static_cast<std::size_t>(b.cols)],
+                                        b.ys[point / static_cast<std::size_t>(b.cols)],
+                                        b.zs[n % static_cast<std::size_t>(b.planes)]);
+            }
+        }
+        // Every cell around a skipped point is skipped, and all on the side proven for it: a
+        // value of that side keeps them rejected.
+        for (std::size_t n = 0; n < total; ++n)
+            if (side_[n] != 0) b.values[n] = side_[n] > 0 ? 1.0f : -1.0f;
+        plane_ += b.planes;
+    }
+
+private:
+    // side_ for the points of plane p of the block: 0 where a cell around the point is
+    // visited, else the side of the last cell around it (slices, then rows, then columns).
+    void classifyPlane(const SampleBlock& b, int p) {
+        const int plane = plane_ + p;
+        const std::int8_t* slices[2] = {nullptr, nullptr};
+        for (int d = 0; d < 2; ++d)
+            if (plane + d >= 1 && plane + d <= r_.nz) slices[d] = sides_.slice(plane + d);
+        const int nx = r_.nx, ny = r_.ny;
+        for (int row = 0; row < b.rows; ++row) {
+            for (int col = 0; col < b.cols; ++col) {
+                int last = 0;
+                bool needed = false;
+                for (int d = 0; d < 2 && !needed; ++d) {
+                    if (!slices[d]) continue;
+                    for (int j = row; j <= row + 1 && !needed; ++j) {
+                        if (j < 1 || j > ny) continue;
+                        const std::int8_t* cells = slices[d] + static_cast<std::size_t>(j - 1) * nx;
+                        for (int k = col; k <= col + 1 && !needed; ++k) {
+                            if (k < 1 || k > nx) continue;
+                            last = cells[k - 1];
+                            needed = last == 0;
+                        }
+                    }
+                }
+                const std::size_t n =
+                    (static_cast<std::size_t>(row) * b.cols + col) * b.planes + p;
+                side_[n] = static_cast<std::int8_t>(needed ? 0 : last);
+            }
+        }
+    }
+
+    const PolygonizeRequest& r_;
+    CellSides& sides_;
+    PruneStats& stats_;
+    int plane_ = 0;                  // grid plane of the block's first plane
+    std::vector<std::size_t> wanted_; // indexes of the block's points to sample
+    std::vector<std::int8_t> side_;   // per point of the block: 0 sampled, else its side
+};
+
 } // namespace
 
 int valueSide(double f) {
@@ -138,8 +213,8 @@ void polygonizePruned(const PolygonizeRequest& request, BoundFn bound,
                             std::max(request.ny, 0) * std::max(request.nz, 0);
     const long long least = static_cast<long long>(options.minCells) * options.minCells *
                             options.minCells;
-    if (!bound || !request.sample || cells < std::max(1LL, least) || request.nx < 1 ||
-        request.ny < 1 || request.nz < 1 || !std::isfinite(request.xmin) ||
+    if (!bound || (!request.sample && !request.sample_block) || cells < std::max(1LL, least) ||
+        request.nx < 1 || request.ny < 1 || request.nz < 1 || !std::isfinite(request.xmin) ||
         !std::isfinite(request.xmax) || !std::isfinite(request.ymin) ||
         !std::isfinite(request.ymax) || !std::isfinite(request.zmin) ||
         !std::isfinite(request.zmax) || request.xmin > request.xmax ||
@@ -148,57 +223,22 @@ void polygonizePruned(const PolygonizeRequest& request, BoundFn bound,
             ++counts.evaluated;
             return request.sample(x, y, z);
         };
+        auto countedBlock = [&](const SampleBlock& b) {
+            counts.evaluated += static_cast<long long>(b.cols) * b.rows * b.planes;
+            request.sample_block(b);
+        };
         PolygonizeRequest plain = request;
-        plain.sample = counted;
+        if (request.sample) plain.sample = counted;
+        if (request.sample_block) plain.sample_block = countedBlock;
         polygonize(plain);
         return;
     }
 
     CellSides sides(request, bound, options, counts);
-    const long long perPlane = static_cast<long long>(request.nx + 1) * (request.ny + 1);
-    long long call = 0;
-    // polygonize samples plane 0 and plane 1 point by point for its first slice, then each
-    // further plane in turn; the call number tells which grid point is being asked for.
-    auto sample = [&](float x, float y, float z) -> float {
-        const long long n = call++;
-        long long point = 0;
-        int plane = 0;
-        if (n < 2 * perPlane) {
-            point = n / 2;
-            plane = static_cast<int>(n % 2);
-        } else {
-            point = (n - 2 * perPlane) % perPlane;
-            plane = static_cast<int>(2 + (n - 2 * perPlane) / perPlane);
-        }
-        const int row = static_cast<int>(point / (request.nx + 1));
-        const int col = static_cast<int>(point % (request.nx + 1));
-        int skippedSide = 0;
-        bool needed = plane > request.nz || x != static_cast<float>(sides.xs()[col]) ||
-                      y != static_cast<float>(sides.ys()[row]) ||
-                      z != static_cast<float>(sides.zs()[plane]);
-        for (int i = plane; i <= plane + 1 && !needed; ++i) {
-            if (i < 1 || i > request.nz) continue;
-            for (int j = row; j <= row + 1 && !needed; ++j) {
-                if (j < 1 || j > request.ny) continue;
-                for (int k = col; k <= col + 1 && !needed; ++k) {
-                    if (k < 1 || k > request.nx) continue;
-                    const int s = sides.side(i, j, k);
-                    if (s == 0) needed = true;
-                    skippedSide = s;
-                }
-            }
-        }
-        if (needed || skippedSide == 0) {
-            ++counts.evaluated;
-            return request.sample(x, y, z);
-        }
-        // Every cell around the point is skipped, and all on the side proven for it: a value
-        // of that side keeps them rejected.
-        ++counts.skipped;
-        return skippedSide > 0 ? 1.0f : -1.0f;
-    };
+    PlaneSampler planes(request, sides, counts);
+    auto block = [&planes](const SampleBlock& b) { planes.sample(b); };
     PolygonizeRequest pruned = request;
-    pruned.sample = sample;
+    pruned.sample_block = block;
     polygonize(pruned);
 }
 

@@ -27,7 +27,7 @@ struct PruneOptions {
 };
 
 struct PruneStats {
-    long long evaluated = 0; // calls of sample
+    long long evaluated = 0; // grid points sampled
     long long skipped = 0;   // grid points left unevaluated
     long long bounds = 0;    // calls of bound
 };
@@ -43,7 +43,8 @@ int boundSide(const ValueBound& bound);
 // Runs polygonize on request, skipping the cells of every block whose bound proves one side.
 // A grid point is evaluated exactly when it is a corner of a cell that is not skipped, in the
 // order polygonize samples it, so failure counts and first errors of the sampler stay those
-// of polygonize. An empty bound, or a grid coarser than options.minCells along every axis,
+// of polygonize. With sample_block, each slice's block lists the points to sample (all of
+// them, unlisted, where none is skipped); else they go to sample one by one. An empty bound, or a grid coarser than options.minCells along every axis,
 // runs plain polygonize.
 void polygonizePruned(const PolygonizeRequest& request, BoundFn bound,
                       const PruneOptions& options = {}, PruneStats* stats = nullptr);

@@ -5,7 +5,6 @@
 #include <new>
 #include <unordered_map>
 
-#include "model/eval_bound.h"
 #include "model/grid_sampler.h"
 #include "polygonize/pruned_polygonizer.h"
 
@@ -213,16 +212,18 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
             auto sample = [&slot](float x, float y, float z) {
                 return model::evaluateAt(slot, x, y, z);
             };
+            model::GridSampler sampler(slot);
             // Blocks of cells that interval bounds prove to lie on one side are not sampled;
-            // the polygons are those of the plain run.
-            auto bound = [&slot](const float lo[3], const float hi[3]) {
+            // the points the others read go to the sampler plane by plane, and the polygons
+            // are those of the plain run.
+            auto bound = [&sampler](const float lo[3], const float hi[3]) {
                 lang::Interval range;
-                if (!model::boundAt(slot, lo, hi, range)) return poly::ValueBound{};
+                if (!sampler.bound(lo, hi, range)) return poly::ValueBound{};
                 return poly::ValueBound{range.lo, range.hi, true};
             };
-            model::GridSampler sampler(slot);
             auto block = [&sampler](const poly::SampleBlock& b) {
-                sampler.sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values);
+                sampler.sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values, b.points,
+                               b.count);
             };
             auto emit = [&mesh](const double* xs, const double* ys, const double* zs, int n) {
                 mesh.addPolygon(xs, ys, zs, n);
