@@ -9,6 +9,7 @@
 #include "cli/model_args.h"
 #include "cli/object_flags.h"
 #include "cli/outputs.h"
+#include "cli/program.h"
 #include "cli/signals.h"
 #include "export/povray_runner.h"
 #include "export/raytrace.h"
@@ -33,6 +34,7 @@ const std::vector<FlagSpec> kRaytraceFlags = {
     {"--a", true, "V,...: FILE.lv OBJECT's a values (default 0)"},
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
     {"--timeout", true, "S: give up after S seconds of sampling and tracing (exit 1)"},
+    kNoPruneFlag,
 };
 
 int userError(const std::string& message) {
@@ -136,6 +138,7 @@ int runRaytrace(int argc, char** argv) {
     request.refuseFailures = true; // as render: a failed sample point draws no picture
     request.keepDir = args->get("--keep");
     request.threads = model::samplingThreads();
+    request.prune = !args->has("--no-prune");
     request.describeFailure = [](const model::ModelObject& o, const lang::RuntimeError& e) {
         return runtimeDiagnostic(o.sourcePath, e);
     };

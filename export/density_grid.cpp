@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 #include "export/replacing_file.h"
@@ -90,6 +91,191 @@ std::vector<float> sampleGrid(const SampleGrid& grid, const Sampler& sample) {
         for (int j = 0; j < ny; ++j)
             for (int i = 0; i < nx; ++i) *out++ = sample(xs[i], ys[j], z);
     });
+}
+
+namespace {
+
+// Points per side of the blocks that are bounded first, and of the smallest ones that an
+// undecided block is split into (by four along each axis).
+constexpr int kCoarseBlock = 16;
+constexpr int kFineBlock = 4;
+
+// Sides of grid points as bits: kInside where F >= 0 is proven, kOutside where F < 0 is, both
+// where nothing is proven.
+constexpr std::uint8_t kInside = 1, kOutside = 2, kUnproven = kInside | kOutside;
+
+// Proves sides for blocks of grid points into side; a proven point's value holds the end of
+// its range nearest zero.
+class BlockSides {
+public:
+    BlockSides(const SampleGrid& g, const BoxBound& bound, const std::vector<float>& xs,
+               const std::vector<float>& ys, const std::vector<float>& zs,
+               std::vector<float>& values, std::vector<std::uint8_t>& side, long long& bounds)
+        : g_(g), bound_(bound), xs_(xs), ys_(ys), zs_(zs), values_(values), side_(side),
+          bounds_(bounds) {}
+
+    void run() {
+        for (int k = 0; k < g_.pointsZ(); k += kCoarseBlock)
+            for (int j = 0; j < g_.pointsY(); j += kCoarseBlock)
+                for (int i = 0; i < g_.pointsX(); i += kCoarseBlock)
+                    refine(i, std::min(g_.nx, i + kCoarseBlock - 1), j,
+                           std::min(g_.ny, j + kCoarseBlock - 1), k,
+                           std::min(g_.nz, k + kCoarseBlock - 1), kCoarseBlock);
+    }
+
+private:
+    void refine(int i0, int i1, int j0, int j1, int k0, int k1, int size) {
+        const float lo[3] = {xs_[static_cast<std::size_t>(i0)], ys_[static_cast<std::size_t>(j0)],
+                             zs_[static_cast<std::size_t>(k0)]};
+        const float hi[3] = {xs_[static_cast<std::size_t>(i1)], ys_[static_cast<std::size_t>(j1)],
+                             zs_[static_cast<std::size_t>(k1)]};
+        float min = 0.0f, max = 0.0f;
+        ++bounds_;
+        if (bound_(lo, hi, min, max) && min <= max && (min >= 0.0f || max < 0.0f)) {
+            const std::uint8_t s = min >= 0.0f ? kInside : kOutside;
+            const float v = min >= 0.0f ? min : max;
+            for (int k = k0; k <= k1; ++k)
+                for (int j = j0; j <= j1; ++j)
+                    for (int i = i0; i <= i1; ++i) {
+                        const std::size_t n = g_.index(i, j, k);
+                        side_[n] = s;
+                        values_[n] = v;
+                    }
+            return;
+        }
+        const int sub = size / 4;
+        if (sub < kFineBlock) return;
+        for (int k = k0; k <= k1; k += sub)
+            for (int j = j0; j <= j1; j += sub)
+                for (int i = i0; i <= i1; i += sub)
+                    refine(i, std::min(i1, i + sub - 1), j, std::min(j1, j + sub - 1), k,
+                           std::min(k1, k + sub - 1), sub);
+    }
+
+    const SampleGrid& g_;
+    const BoxBound& bound_;
+    const std::vector<float>& xs_;
+    const std::vector<float>& ys_;
+    const std::vector<float>& zs_;
+    std::vector<float>& values_;
+    std::vector<std::uint8_t>& side_;
+    long long& bounds_;
+};
+
+// Spreads side to the 3 x 3 x 3 points around each point (bitwise or): afterwards a point holds
+// kInside or kOutside alone exactly when every cell it is a corner of has all its corners
+// proven on that side. One pass per axis, each with a copy of the line it overwrites.
+void spreadSides(const SampleGrid& g, std::vector<std::uint8_t>& side) {
+    const std::size_t px = static_cast<std::size_t>(g.pointsX());
+    const std::size_t row = px, plane = px * static_cast<std::size_t>(g.pointsY());
+    const std::size_t rows = static_cast<std::size_t>(g.pointsY()) * g.pointsZ();
+    for (std::size_t r = 0; r < rows; ++r) { // along X
+        std::uint8_t* line = side.data() + r * row;
+        std::uint8_t before = 0;
+        for (std::size_t i = 0; i < px; ++i) {
+            const std::uint8_t own = line[i];
+            line[i] = static_cast<std::uint8_t>(before | own | (i + 1 < px ? line[i + 1] : 0));
+            before = own;
+        }
+    }
+    // Along Y, then Z: whole lines of stride apart, count lines per group.
+    auto across = [&side](std::size_t stride, std::size_t count, std::size_t groups,
+                          std::size_t groupSize) {
+        std::vector<std::uint8_t> before(stride), own(stride);
+        for (std::size_t group = 0; group < groups; ++group) {
+            std::uint8_t* base = side.data() + group * groupSize;
+            std::fill(before.begin(), before.end(), 0);
+            for (std::size_t l = 0; l < count; ++l) {
+                std::uint8_t* line = base + l * stride;
+                const std::uint8_t* next = l + 1 < count ? line + stride : nullptr;
+                std::copy(line, line + stride, own.begin());
+                if (next)
+                    for (std::size_t i = 0; i < stride; ++i)
+                        line[i] = static_cast<std::uint8_t>(before[i] | own[i] | next[i]);
+                else
+                    for (std::size_t i = 0; i < stride; ++i)
+                        line[i] = static_cast<std::uint8_t>(before[i] | own[i]);
+                before.swap(own);
+            }
+        }
+    };
+    across(row, static_cast<std::size_t>(g.pointsY()), static_cast<std::size_t>(g.pointsZ()),
+           plane);
+    across(plane, static_cast<std::size_t>(g.pointsZ()), 1, 0);
+}
+
+std::vector<float> floatsOf(const std::vector<double>& positions) {
+    return std::vector<float>(positions.begin(), positions.end());
+}
+
+} // namespace
+
+std::vector<float> sampleGridPruned(const SampleGrid& grid, const PlanePointsSampler& sample,
+                                    const BoxBound& bound, int minCells,
+                                    DensityPruneStats* stats) {
+    DensityPruneStats counts;
+    const long long cells = static_cast<long long>(std::max(grid.nx, 0)) *
+                            std::max(grid.ny, 0) * std::max(grid.nz, 0);
+    const long long least = static_cast<long long>(minCells) * minCells * minCells;
+    if (!bound || cells < std::max(1LL, least)) {
+        if (stats) stats->evaluated += static_cast<long long>(grid.pointCount());
+        return sampleGrid(grid, [&sample](const float* xs, int nx, const float* ys, int ny,
+                                          float z, float* out) {
+            sample(xs, nx, ys, ny, z, out, nullptr, 0);
+        });
+    }
+    const std::vector<float> xs = floatsOf(gridPositions(grid.xmin, grid.xmax, grid.nx));
+    const std::vector<float> ys = floatsOf(gridPositions(grid.ymin, grid.ymax, grid.ny));
+    const std::vector<float> zs = floatsOf(gridPositions(grid.zmin, grid.zmax, grid.nz));
+    std::vector<float> values(grid.pointCount());
+    std::vector<std::uint8_t> side(grid.pointCount(), kUnproven);
+    BlockSides(grid, bound, xs, ys, zs, values, side, counts.bounds).run();
+    spreadSides(grid, side);
+
+    const std::size_t perPlane = static_cast<std::size_t>(grid.pointsX()) * grid.pointsY();
+    std::vector<std::size_t> points;
+    points.reserve(perPlane);
+    auto samplePlane = [&](int k) {
+        float* out = values.data() + grid.index(0, 0, k);
+        counts.evaluated += static_cast<long long>(points.size());
+        if (points.size() == perPlane)
+            sample(xs.data(), grid.pointsX(), ys.data(), grid.pointsY(),
+                   zs[static_cast<std::size_t>(k)], out, nullptr, 0);
+        else if (!points.empty())
+            sample(xs.data(), grid.pointsX(), ys.data(), grid.pointsY(),
+                   zs[static_cast<std::size_t>(k)], out, points.data(), points.size());
+    };
+    // First the corners of every cell that may cross the surface: they are all the values
+    // densityRange reads, since every other cell has its corners proven on one side.
+    for (int k = 0; k < grid.pointsZ(); ++k) {
+        points.clear();
+        const std::size_t first = grid.index(0, 0, k);
+        for (std::size_t n = first; n < first + perPlane; ++n)
+            if (side[n] == kUnproven) points.push_back(n - first);
+        samplePlane(k);
+    }
+    // Then the proven points whose range does not reach beyond the clamp: their density needs
+    // their own value.
+    const double range = densityRange(values, grid);
+    for (int k = 0; k < grid.pointsZ(); ++k) {
+        points.clear();
+        const std::size_t first = grid.index(0, 0, k);
+        for (std::size_t n = first; n < first + perPlane; ++n) {
+            if (side[n] == kUnproven) continue;
+            const double v = values[n];
+            if (side[n] == kInside ? v < range : v > -range) points.push_back(n - first);
+        }
+        counts.ranged += static_cast<long long>(points.size());
+        samplePlane(k);
+    }
+    counts.skipped = static_cast<long long>(grid.pointCount()) - counts.evaluated;
+    if (stats) {
+        stats->evaluated += counts.evaluated;
+        stats->skipped += counts.skipped;
+        stats->bounds += counts.bounds;
+        stats->ranged += counts.ranged;
+    }
+    return values;
 }
 
 double densityRange(const std::vector<float>& values, const SampleGrid& grid) {

@@ -43,6 +43,37 @@ std::vector<float> sampleGrid(const SampleGrid& grid, const PlaneSampler& sample
 // The same through a sampler of single points.
 std::vector<float> sampleGrid(const SampleGrid& grid, const Sampler& sample);
 
+// A sampler of listed points of one Z plane: F at (xs[i], ys[j], z) into out[j * nx + i] for
+// each of the count indexes j * nx + i in points (increasing), the other entries left as they
+// are; every point of the plane when points is null.
+using PlanePointsSampler =
+    std::function<void(const float* xs, int nx, const float* ys, int ny, float z, float* out,
+                       const std::size_t* points, std::size_t count)>;
+// What a bound proves about F over the box [lo, hi] of sample positions: true with min <= F <=
+// max at every point of it (no evaluation failing there, no NaN), false when nothing is proven.
+using BoxBound =
+    std::function<bool(const float lo[3], const float hi[3], float& min, float& max)>;
+
+struct DensityPruneStats {
+    long long evaluated = 0; // grid points sampled
+    long long skipped = 0;   // grid points left unsampled
+    long long bounds = 0;    // calls of bound
+    long long ranged = 0;    // of evaluated: proven points whose range stops short of the clamp
+};
+
+// sampleGrid that leaves unsampled the points whose density bound proves: a point is sampled
+// when a cell around it is not proven to lie wholly inside (F >= 0) or wholly outside (F < 0),
+// or when its proven range does not reach beyond the clamp on its side (F >= densityRange
+// inside, F <= -densityRange outside). Every other point holds an end of its proven range,
+// beyond the clamp, so densityRange and densityValues of the result are exactly those of
+// sampleGrid's values. The points next to a cell that may cross the surface are sampled first,
+// plane by plane in index order, so failures (never inside a proven box) come in sampleGrid's
+// order. Grids of fewer than minCells^3 cells, or an empty bound, are sampled whole.
+// Throws std::bad_alloc when the grid does not fit in memory.
+std::vector<float> sampleGridPruned(const SampleGrid& grid, const PlanePointsSampler& sample,
+                                    const BoxBound& bound, int minCells = 40,
+                                    DensityPruneStats* stats = nullptr);
+
 // The density values are 16-bit: F = 0 lies at the midpoint of 0..65535, which the ray tracer
 // reads as kDensityThreshold.
 constexpr double kDensityThreshold = 0.5;

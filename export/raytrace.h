@@ -17,6 +17,8 @@ struct RaytraceRequest {
     int width = 0, height = 0;    // picture size; 0 takes the model's ray-tracing image size
     int resolution = 0;           // cells per axis of every density; 0 takes each object's grid
     int threads = 1;              // sampling threads
+    bool prune = true;            // leave unsampled the points whose density bounds prove
+                                  // (the same density files, fewer evaluations)
     std::string output;           // the picture: PNG when it ends in ".png", else a bitmap
     std::string keepDir;          // where the scene, options and densities stay; empty: nowhere
     bool refuseFailures = false;  // fail when a sample point's evaluation failed

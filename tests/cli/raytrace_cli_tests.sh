@@ -167,6 +167,22 @@ grep -q 'scale <9, 9, 9> translate <-4, -4, -4>' "$tmp/sized/scene.pov" && pass 
     fail "kept density of 5 points per axis"
 [ -z "$(ls -A "$TMPDIR")" ] && pass || fail "temporary folders left: $(ls "$TMPDIR")"
 
+# Pruning (the default) and --no-prune write the same density files and report the same
+# failures.
+for shape in ball cut; do
+    for how in pruned no-prune; do
+        flag=$([ "$how" = pruned ] || echo --no-prune)
+        "$lv" raytrace "$tmp/$shape.lv" "$shape" -o "$tmp/$how.png" --size 16,12 \
+            --resolution 40 --keep "$tmp/$shape-$how" $flag > /dev/null 2> "$tmp/$shape-$how.err"
+    done
+    cmp -s "$tmp/$shape-pruned/object1.df3" "$tmp/$shape-no-prune/object1.df3" && pass ||
+        fail "$shape: density files differ with and without pruning"
+    cmp -s "$tmp/$shape-pruned.err" "$tmp/$shape-no-prune.err" && pass ||
+        fail "$shape: messages differ with and without pruning"
+done
+grep -q "sample points failed" "$tmp/cut-pruned.err" && pass || fail "cut fails at resolution 40"
+rm -f "$tmp/pruned.png" "$tmp/no-prune.png"
+
 expect "raytrace failed sample points" 1 \
     "$tmp/cut.lv:2:43: error: Division by zero"$'\n'"lumovar raytrace: 441 sample points failed; no picture written" -- \
     "$lv" raytrace "$tmp/cut.lv" cut -o "$tmp/out.png" --resolution 20
