@@ -37,6 +37,7 @@ CommandStatus animation(const CommandState& s) { return enabledIf(s.filmReady); 
 CommandStatus resetView(const CommandState& s) {
     return enabledIf(s.frameRendered && !s.frameRendering);
 }
+CommandStatus pruning(const CommandState& s) { return enabledIf(true, s.pruning); }
 CommandStatus stopRendering(const CommandState& s) {
     return enabledIf(s.workerBusy || s.raytracing);
 }
@@ -121,6 +122,7 @@ const CommandRow kTable[] = {
     {kCmdEditorTabWidth, kEditor, "&Tab Width", "", false, false, always},
     {kCmdSetEps, kLumovar, "Set &Eps", "", false, false, always},
     {kCmdSetAlpha, kLumovar, "Set &Alpha", "", false, false, always},
+    {kCmdOptionsPrune, kLumovar, "&Pruned Sampling", "", false, true, pruning},
     {kCmdOptionsColors, kOptions, "&Colors", "", false, true, never},
     {kCmdOptionsDefaults, kOptions, "&Defaults", "", false, false, never},
     {kCmdWindowCascade, kWindow, "&Cascade", "", true, false, withDocument},

@@ -78,6 +78,7 @@ enum CommandId : int {
     kCmdViewResetView = 32900,
     kCmdRunStopRendering = 32901,
     kCmdRunRayTrace = 32902,
+    kCmdOptionsPrune = 32903, // sampling leaves out what interval bounds prove (a switch)
 };
 
 constexpr int kRecentFileCount = 4;
@@ -102,6 +103,7 @@ struct CommandState {
     bool filmReady = false;       // a film has been built
     bool toolbarVisible = true;
     bool statusBarVisible = true;
+    bool pruning = true;          // sampling leaves out what bounds prove (samplingPrunes)
 };
 
 struct CommandStatus {

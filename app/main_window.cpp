@@ -22,6 +22,7 @@
 #include "app/recent_files.h"
 #include "app/reference_window.h"
 #include "app/source_document.h"
+#include "model/grid_sampler.h"
 
 // The icon lives in this static library's resources, which need registering by hand.
 static void initResources() { Q_INIT_RESOURCE(lumovar); }
@@ -32,7 +33,7 @@ namespace {
 
 bool isCheckable(int id) {
     return id == kCmdViewToolbar || id == kCmdViewStatusBar || id == kCmdViewBuiltins ||
-           id == kCmdViewFrame;
+           id == kCmdViewFrame || id == kCmdOptionsPrune;
 }
 
 QString withoutMnemonic(QString text) { return text.remove(QLatin1Char('&')); }
@@ -225,6 +226,7 @@ void MainWindow::readSettings() {
     QFont font;
     QString fontText = settings.value("editor/font").toString();
     if (!fontText.isEmpty() && font.fromString(fontText)) editorFont_ = font;
+    model::setSamplingPrunes(settings.value(kPruneKey, true).toBool());
 }
 
 void MainWindow::writeSettings() const {
@@ -259,6 +261,7 @@ CommandState MainWindow::commandState() const {
     s.filmReady = state_.film.isReady();
     s.toolbarVisible = toolBar_ && !toolBar_->isHidden();
     s.statusBarVisible = !statusBar()->isHidden();
+    s.pruning = model::samplingPrunes();
     return s;
 }
 

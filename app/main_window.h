@@ -34,6 +34,10 @@ class AnimationCommands;
 
 namespace lv::app {
 
+// The setting that keeps "&Pruned Sampling" (on unless stored off): read at start-up into
+// model::setSamplingPrunes, written whenever the item is switched.
+inline constexpr const char* kPruneKey = "sampling/prune";
+
 class FindDialog;
 class FrameCommands;
 class ModelCommands;
@@ -162,6 +166,7 @@ public slots:
     void onEditorTabWidth();
     void onSetEps();
     void onSetAlpha();
+    void onOptionsPrune();
     void onWindowCascade();
     void onWindowTile();
     void onWindowArrange();

@@ -1,12 +1,14 @@
 // The main window's command handlers apart from documents and editing: view, model, run,
 // rendering, options and help. Each handler applies its guard first.
 #include <QMessageBox>
+#include <QSettings>
 #include <array>
 
 #include "app/frame_commands.h"
 #include "app/main_window.h"
 #include "app/model_commands.h"
 #include "app/raytrace_commands.h"
+#include "model/grid_sampler.h"
 #include "dialogs/animation_commands.h"
 #include "dialogs/object_properties_rules.h"
 #pragma push_macro("slots")
@@ -102,6 +104,7 @@ MainWindow::Handler MainWindow::handlerFor(int id) {
     case kCmdEditorTabWidth: return &MainWindow::onEditorTabWidth;
     case kCmdSetEps: return &MainWindow::onSetEps;
     case kCmdSetAlpha: return &MainWindow::onSetAlpha;
+    case kCmdOptionsPrune: return &MainWindow::onOptionsPrune;
     case kCmdWindowCascade: return &MainWindow::onWindowCascade;
     case kCmdWindowTile: return &MainWindow::onWindowTile;
     case kCmdWindowArrange: return &MainWindow::onWindowArrange;
@@ -247,6 +250,11 @@ void MainWindow::onSetEps() {
 }
 void MainWindow::onSetAlpha() {
     settingsStored(*modelCommands_, dialogs::runLumovarProperties(this, ui_, true));
+}
+
+void MainWindow::onOptionsPrune() {
+    model::setSamplingPrunes(!model::samplingPrunes());
+    QSettings().setValue(kPruneKey, model::samplingPrunes());
 }
 
 void MainWindow::onAppAbout() {

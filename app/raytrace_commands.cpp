@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "lang/stop_token.h"
+#include "model/grid_sampler.h" // model.h came first, through the header
 
 namespace lv::app {
 
@@ -53,6 +54,7 @@ bool RaytraceCommands::start(const model::Model& model) {
     request.refuseFailures = true; // a failed sample point draws no picture, as rendering
     request.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     request.stopRequested = [stopFlag] { return stopFlag->load(); };
+    request.prune = model::samplingPrunes();
     request.progress = [this](const std::string& step) {
         QString text = QString::fromStdString(step);
         QMetaObject::invokeMethod(this, [this, text] { showStep(text); }, Qt::QueuedConnection);

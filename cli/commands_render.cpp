@@ -15,6 +15,7 @@
 #include "cli/signals.h"
 #include "cli/program.h"
 #include "export/image_files.h"
+#include "model/grid_sampler.h"
 #include "render/avi_file.h"
 #include "render/film_convert.h"
 #include "render/gl_context.h"
@@ -39,6 +40,7 @@ const std::vector<FlagSpec> kRenderFlags = {
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
     {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
     kThreadsFlag,
+    kNoPruneFlag,
 };
 
 const std::vector<FlagSpec> kAnimateFlags = {
@@ -57,6 +59,7 @@ const std::vector<FlagSpec> kAnimateFlags = {
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
     {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
     kThreadsFlag,
+    kNoPruneFlag,
 };
 
 // Refusals of the render commands, as the application words them.
@@ -347,6 +350,7 @@ int runRender(int argc, char** argv) {
         return kExitOk;
     }
     if (!applyThreads("render", *args)) return kExitUsage;
+    if (args->has("--no-prune")) model::setSamplingPrunes(false);
     if (!args->has("-o")) return commandUsageError("render", "-o OUT.bmp|OUT.png is required");
     const std::string out = args->get("-o");
     if (int s = checkOutputPath("render", "-o", out, kPictureExtensions, args->positionals);
@@ -387,6 +391,7 @@ int runAnimate(int argc, char** argv) {
         return kExitOk;
     }
     if (!applyThreads("animate", *args)) return kExitUsage;
+    if (args->has("--no-prune")) model::setSamplingPrunes(false);
     if (!args->has("-o")) return commandUsageError("animate", "-o FILM.avi is required");
     FilmOutputs outputs;
     outputs.film = args->get("-o");

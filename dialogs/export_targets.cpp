@@ -9,6 +9,7 @@
 #include "export/image_files.h"
 #include "export/mesh_files.h"
 #include "export/model_mesh.h"
+#include "model/grid_sampler.h"
 
 namespace lv::dialogs {
 
@@ -51,6 +52,7 @@ bool saveRenderedMesh(const render::RenderJob& job, const std::string& path, std
     exporter::ModelMeshOptions options;
     options.raw = format == exporter::MeshFormat::Poly;
     options.empty = exporter::EmptyObject::Skip;
+    options.prune = model::samplingPrunes();
     const exporter::ModelMesh surface = exporter::polygonizeModel(*m, options);
     m->releaseFrame();
     if (surface.parts.empty() && surface.polygons.polygons.empty()) {

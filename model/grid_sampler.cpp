@@ -14,6 +14,7 @@ namespace lv::model {
 namespace {
 
 std::atomic<int> gThreads{std::max(1, static_cast<int>(std::thread::hardware_concurrency()))};
+std::atomic<bool> gPrune{true};
 
 // Blocks are cut into about this many parts per thread, so that uneven parts even out.
 constexpr int kPartsPerThread = 8;
@@ -25,6 +26,10 @@ int samplingThreads() { return gThreads.load(std::memory_order_relaxed); }
 void setSamplingThreads(int threads) {
     gThreads.store(std::max(1, threads), std::memory_order_relaxed);
 }
+
+bool samplingPrunes() { return gPrune.load(std::memory_order_relaxed); }
+
+void setSamplingPrunes(bool prune) { gPrune.store(prune, std::memory_order_relaxed); }
 
 // The job the workers share: guarded by mutex except the index counter.
 struct WorkerPool::Shared {

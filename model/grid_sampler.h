@@ -16,6 +16,11 @@ namespace lv::model {
 int samplingThreads();
 // Sets that number; values below 1 are taken as 1.
 void setSamplingThreads(int threads);
+// Whether the renderer, the application's mesh export and its ray tracing leave unsampled the
+// blocks that interval bounds prove (the same output, fewer evaluations): true at start-up.
+bool samplingPrunes();
+// Sets it, for every thread.
+void setSamplingPrunes(bool prune);
 
 // A fixed set of worker threads that run the indexes of one job at a time; the calling thread
 // works too, so one thread means no worker at all.

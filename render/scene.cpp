@@ -213,9 +213,9 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
                 return model::evaluateAt(slot, x, y, z);
             };
             model::GridSampler sampler(slot);
-            // Blocks of cells that interval bounds prove to lie on one side are not sampled;
-            // the points the others read go to the sampler plane by plane, and the polygons
-            // are those of the plain run.
+            // Blocks of cells that interval bounds prove to lie on one side are not sampled
+            // unless pruning is switched off; the points the others read go to the sampler
+            // plane by plane, and the polygons are those of the plain run.
             auto bound = [&sampler](const float lo[3], const float hi[3]) {
                 lang::Interval range;
                 if (!sampler.bound(lo, hi, range)) return poly::ValueBound{};
@@ -244,7 +244,9 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
             request.slice_done = slice;
             request.stop_requested = stop;
             request.context = this;
-            poly::polygonizePruned(request, bound);
+            poly::BoundFn bounds;
+            if (model::samplingPrunes()) bounds = bound;
+            poly::polygonizePruned(request, bounds);
             if (stop()) return false;
             finishMesh(mesh, quality_.gouraud);
             mesh.colour = {channelOf(object.polyColour.red), channelOf(object.polyColour.green),

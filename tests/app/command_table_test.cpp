@@ -84,6 +84,7 @@ const Expected kExpected[] = {
     {"&Options|&Editor", "&Tab Width", 32807},
     {"&Options|&Lumovar", "Set &Eps", 32805},
     {"&Options|&Lumovar", "Set &Alpha", 32820},
+    {"&Options|&Lumovar", "&Pruned Sampling", 32903},
     {"&Options", "&Colors", 32809},
     {"&Options", "&Defaults", 32810},
     {"&Window", "&Cascade", 57650},
@@ -226,6 +227,10 @@ TEST(CommandEnabling, CheckMarksFollowTheWindows) {
     EXPECT_TRUE(statusOf(kCmdViewToolbar, s).checked);
     s.toolbarVisible = false;
     EXPECT_FALSE(statusOf(kCmdViewToolbar, s).checked);
+    EXPECT_TRUE(statusOf(kCmdOptionsPrune, s).checked);
+    s.pruning = false;
+    EXPECT_FALSE(statusOf(kCmdOptionsPrune, s).checked);
+    EXPECT_TRUE(statusOf(kCmdOptionsPrune, s).enabled);
     EXPECT_FALSE(statusOf(kCmdViewBuiltins, s).checked);
     s.builtinsVisible = true;
     EXPECT_TRUE(statusOf(kCmdViewBuiltins, s).checked);

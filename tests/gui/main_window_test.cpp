@@ -22,6 +22,10 @@
 #include "app/reference_window.h"
 #include "app/source_document.h"
 #include "lang/builtins.h"
+#pragma push_macro("slots")
+#undef slots
+#include "model/grid_sampler.h"
+#pragma pop_macro("slots")
 #include "tests/gui/gui_test_util.h"
 
 using namespace lv::app;
@@ -288,6 +292,29 @@ private slots:
         QVERIFY(!f.window->action(kCmdViewToolbar)->isChecked());
         f.window->execute(kCmdViewStatusBar);
         QVERIFY(!f.window->action(kCmdViewStatusBar)->isChecked());
+    }
+
+    void prunedSamplingSwitchReachesTheSamplersAndIsRemembered() {
+        {
+            GuiFixture f;
+            QAction* item = f.window->action(kCmdOptionsPrune);
+            QVERIFY(item && item->isCheckable() && item->isEnabled());
+            QVERIFY(item->isChecked());
+            QVERIFY(lv::model::samplingPrunes());
+            f.window->execute(kCmdOptionsPrune);
+            QVERIFY(!item->isChecked());
+            QVERIFY(!lv::model::samplingPrunes());
+            QCOMPARE(QSettings().value(lv::app::kPruneKey).toBool(), false);
+        }
+        lv::model::setSamplingPrunes(true);
+        {
+            GuiFixture f; // the next start reads it back
+            QVERIFY(!lv::model::samplingPrunes());
+            QVERIFY(!f.window->action(kCmdOptionsPrune)->isChecked());
+            f.window->execute(kCmdOptionsPrune);
+            QVERIFY(lv::model::samplingPrunes());
+            QCOMPARE(QSettings().value(lv::app::kPruneKey).toBool(), true);
+        }
     }
 
     void startUpOpensEachFileAndGoesOnPastAMissingOne() {
