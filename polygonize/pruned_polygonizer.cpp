@@ -153,35 +153,51 @@ public:
 
 private:
     // side_ for the points of plane p of the block: 0 where a cell around the point is
-    // visited, else the side of the last cell around it (slices, then rows, then columns).
+    // visited, else the side of the skipped cells around it (sound bounds give them all the
+    // same side, since they all hold the point).
     void classifyPlane(const SampleBlock& b, int p) {
         const int plane = plane_ + p;
-        const std::int8_t* slices[2] = {nullptr, nullptr};
-        for (int d = 0; d < 2; ++d)
-            if (plane + d >= 1 && plane + d <= r_.nz) slices[d] = sides_.slice(plane + d);
-        const int nx = r_.nx, ny = r_.ny;
-        for (int row = 0; row < b.rows; ++row) {
-            for (int col = 0; col < b.cols; ++col) {
-                int last = 0;
-                bool needed = false;
-                for (int d = 0; d < 2 && !needed; ++d) {
-                    if (!slices[d]) continue;
-                    for (int j = row; j <= row + 1 && !needed; ++j) {
-                        if (j < 1 || j > ny) continue;
-                        const std::int8_t* cells = slices[d] + static_cast<std::size_t>(j - 1) * nx;
-                        for (int k = col; k <= col + 1 && !needed; ++k) {
-                            if (k < 1 || k > nx) continue;
-                            last = cells[k - 1];
-                            needed = last == 0;
-                        }
-                    }
-                }
-                const std::size_t n =
-                    (static_cast<std::size_t>(row) * b.cols + col) * b.planes + p;
-                side_[n] = static_cast<std::int8_t>(needed ? 0 : last);
-            }
+        const std::int8_t* below = plane >= 1 ? pointSides(plane) : nullptr;
+        const std::int8_t* above = plane + 1 <= r_.nz ? pointSides(plane + 1) : nullptr;
+        const std::size_t points = static_cast<std::size_t>(b.rows) * b.cols;
+        const std::size_t planes = static_cast<std::size_t>(b.planes);
+        for (std::size_t n = 0; n < points; ++n) {
+            std::int8_t side = below ? below[n] : above[n];
+            if (below && above && above[n] == 0) side = 0;
+            side_[n * planes + static_cast<std::size_t>(p)] = side;
         }
     }
+
+    // For the points of a plane, row by row: 0 where a visited cell of slice i (1-based) has
+    // the point as a corner, else the side of the skipped cells of the slice around it. Kept
+    // for the two most recent slices, as each serves two planes.
+    const std::int8_t* pointSides(int i) {
+        for (Touch& t : touch_)
+            if (t.slice == i) return t.side.data();
+        Touch& t = touch_[0].slice < touch_[1].slice ? touch_[0] : touch_[1];
+        t.slice = i;
+        const int nx = r_.nx, ny = r_.ny, cols = nx + 1;
+        t.side.resize(static_cast<std::size_t>(ny + 1) * cols);
+        const std::int8_t* cells = sides_.slice(i);
+        for (int row = 0; row <= ny; ++row) { // the side of one cell holding the point
+            const std::int8_t* line = cells + static_cast<std::size_t>(std::min(row, ny - 1)) * nx;
+            std::int8_t* out = t.side.data() + static_cast<std::size_t>(row) * cols;
+            for (int col = 0; col < nx; ++col) out[col] = line[col];
+            out[nx] = line[nx - 1];
+        }
+        for (int j = 0; j < ny; ++j) { // the corners of every visited cell
+            const std::int8_t* line = cells + static_cast<std::size_t>(j) * nx;
+            std::int8_t* out = t.side.data() + static_cast<std::size_t>(j) * cols;
+            for (int k = 0; k < nx; ++k)
+                if (line[k] == 0) out[k] = out[k + 1] = out[k + cols] = out[k + cols + 1] = 0;
+        }
+        return t.side.data();
+    }
+
+    struct Touch {
+        int slice = -1;
+        std::vector<std::int8_t> side;
+    };
 
     const PolygonizeRequest& r_;
     CellSides& sides_;
@@ -189,6 +205,7 @@ private:
     int plane_ = 0;                  // grid plane of the block's first plane
     std::vector<std::size_t> wanted_; // indexes of the block's points to sample
     std::vector<std::int8_t> side_;   // per point of the block: 0 sampled, else its side
+    Touch touch_[2];
 };
 
 } // namespace
