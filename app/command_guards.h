@@ -4,30 +4,23 @@
 // may go on. Handlers ask again when they run, since shortcuts bypass the menu's enabling.
 #include <optional>
 
+#include "app/app_messages.h"
 #include "model/model.h"
 
 namespace lv::app {
 
-inline constexpr const char* kMsgRenderBusy =
-    "This function is disallowed when the rendering proccess active";
-inline constexpr const char* kMsgNoObjects = "Model must contain at least one object to render";
-inline constexpr const char* kMsgNoTimeParameters =
-    "Some objects in model must have some time dependent parameters";
-inline constexpr const char* kMsgNoTimeCurve = "Animation Time Curve must be defined";
-inline constexpr const char* kMsgDefineTimeVariable =
-    "Lumovar expects you to define one of parameters for objects as having T1, T2 or T3 type, "
-    "at first";
-inline constexpr const char* kMsgExitBusy =
-    "The exit function is disallowed when the rendering proccess active";
-inline constexpr const char* kMsgExportBusy =
-    "The exporting function is disallowed when the rendering proccess active";
-inline constexpr const char* kMsgNoAnimationFrames =
-    "There are no ready animation frames.\nOperation canceled.";
-inline constexpr const char* kMsgDefineTimeCurve =
-    "Lumovar expects you to  define Time Curve, at first"; // two blanks, as the item shows it
-inline constexpr const char* kMsgFilmBuilt =
-    "The animated film has been built successfuly.\nUse \"View\" menu to access it.";
-inline constexpr const char* kMsgFilmFailed = "Make film operation failed.";
+// The refusals' texts, by the names the desktop's code uses for them.
+inline constexpr const char* kMsgRenderBusy = appMessage(AppMessage::RenderBusy);
+inline constexpr const char* kMsgNoObjects = appMessage(AppMessage::NoObjects);
+inline constexpr const char* kMsgNoTimeParameters = appMessage(AppMessage::NoTimeParameters);
+inline constexpr const char* kMsgNoTimeCurve = appMessage(AppMessage::NoTimeCurve);
+inline constexpr const char* kMsgDefineTimeVariable = appMessage(AppMessage::DefineTimeVariable);
+inline constexpr const char* kMsgExitBusy = appMessage(AppMessage::ExitBusy);
+inline constexpr const char* kMsgExportBusy = appMessage(AppMessage::ExportBusy);
+inline constexpr const char* kMsgNoAnimationFrames = appMessage(AppMessage::NoAnimationFrames);
+inline constexpr const char* kMsgDefineTimeCurve = appMessage(AppMessage::DefineTimeCurve);
+inline constexpr const char* kMsgFilmBuilt = appMessage(AppMessage::FilmBuilt);
+inline constexpr const char* kMsgFilmFailed = appMessage(AppMessage::FilmFailed);
 
 // The icon a refusal's box carries.
 enum class RefusalIcon { None, Information, Warning };
@@ -35,7 +28,11 @@ enum class RefusalIcon { None, Information, Warning };
 struct Refusal {
     const char* text;
     RefusalIcon icon;
+    AppMessage message; // the row of text in the message table
 };
+
+// The refusal with message's text and icon.
+Refusal refusalOf(AppMessage message, RefusalIcon icon);
 
 struct GuardState {
     bool workerIdle = true;
@@ -44,6 +41,10 @@ struct GuardState {
     int timeCurveRows = 0;
     bool animationFrameReady = false; // some time-curve row has a rendered frame
 };
+
+// The state of model and its time curve of timeCurveRows rows with an idle worker: what the
+// command line, which has no worker of its own, is guarded by.
+GuardState modelGuardState(const model::Model& model, int timeCurveRows);
 
 // Whether any time variable is bound somewhere in the model.
 bool usesTime(const model::TimeUsage& usage);

@@ -181,7 +181,7 @@ void MainWindow::onRunRayTrace() {
     if (refuse(renderGuard(state_.guardState()))) return;
     // One ray trace at a time; it draws its own copy of the model, so editing may go on.
     if (raytrace_->isBusy()) {
-        refuse(Refusal{kMsgRenderBusy, RefusalIcon::None});
+        refuse(refusalOf(AppMessage::RenderBusy, RefusalIcon::None));
         return;
     }
     raytrace_->start(state_.model);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+#include "app/app_messages.h"
 #include "app/model_events.h"
 #include "app/source_cache.h"
 #include "app/ui_services.h"
@@ -31,8 +32,7 @@ struct ModelContext {
 };
 
 // The refusal of a command that would change the time curve while the worker renders.
-inline constexpr const char* kRenderingActiveRefused =
-    "This function is disallowed when the rendering proccess active";
+inline constexpr const char* kRenderingActiveRefused = appMessage(AppMessage::RenderBusy);
 inline constexpr const char* kModelFilter = "Lumovar Models (*.lvm *.LVM)";
 
 class ModelCommands : public QObject {

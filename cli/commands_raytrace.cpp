@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "app/command_guards.h"
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
@@ -125,8 +126,8 @@ int runRaytrace(int argc, char** argv) {
             return s;
     exporter::RaytraceRequest request;
     if (int s = readOptions(*args, contents, request); s != kExitOk) return s;
-    if (contents.model.count() == 0)
-        return userError("Model must contain at least one object to render");
+    if (auto refusal = app::renderGuard(app::modelGuardState(contents.model, 0)))
+        return userError(refusal->text);
     request.output = args->get("-o");
     std::vector<std::string> inputs = args->positionals;
     inputs.push_back(args->get("--lib"));

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <utility>
 
+#include "app/command_guards.h"
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/frames.h"
@@ -61,12 +62,6 @@ const std::vector<FlagSpec> kAnimateFlags = {
     kThreadsFlag,
     kNoPruneFlag,
 };
-
-// Refusals of the render commands, as the application words them.
-constexpr const char* kNoObjects = "Model must contain at least one object to render";
-constexpr const char* kNoTimeCurve = "Animation Time Curve must be defined";
-constexpr const char* kNoTimeParameters =
-    "Some objects in model must have some time dependent parameters";
 
 int userError(const char* command, const std::string& message) {
     std::fprintf(stderr, "lumovar %s: %s\n", command, message.c_str());
@@ -359,7 +354,8 @@ int runRender(int argc, char** argv) {
     Prepared p;
     if (int s = prepare("render", *args, false, p); s != kExitOk) return s;
     model::Model& m = p.contents.model;
-    if (m.count() == 0) return userError("render", kNoObjects);
+    if (auto refusal = app::renderGuard(app::modelGuardState(m, 0)))
+        return userError("render", refusal->text);
     if (int s = checkOutputPath("render", "-o", out, kPictureExtensions, inputsOf(*args, m));
         s != kExitOk)
         return s;
@@ -410,19 +406,17 @@ int runAnimate(int argc, char** argv) {
         if (int s = parseRows(args->get("--rows"), p.contents.timeRows); s != kExitOk) return s;
     }
     model::Model& m = p.contents.model;
-    model::TimeUsage usage = m.timeUsage();
-    if (m.count() == 0) return userError("animate", kNoObjects);
     const bool oneObject = args->positionals.size() == 2;
-    if (!usage.t1 && !usage.t2 && !usage.t3)
-        return userError("animate", std::string(kNoTimeParameters) +
-                                        (oneObject ? "\n(bind a values to T1, T2 or T3 with "
-                                                     "--a, for example --a T1)"
-                                                   : ""));
-    if (p.contents.timeRows.empty())
-        return userError("animate", std::string(kNoTimeCurve) +
-                                        (oneObject ? "\n(give the rows with --rows, for "
-                                                     "example --rows \"1;2;3\")"
-                                                   : ""));
+    const int rows = static_cast<int>(p.contents.timeRows.size());
+    if (auto refusal = app::animationGuard(app::modelGuardState(m, rows))) {
+        // FILE.lv OBJECT: say which flag gives what is missing.
+        const char* hint = "";
+        if (oneObject && refusal->message == app::AppMessage::NoTimeParameters)
+            hint = "\n(bind a values to T1, T2 or T3 with --a, for example --a T1)";
+        if (oneObject && refusal->message == app::AppMessage::NoTimeCurve)
+            hint = "\n(give the rows with --rows, for example --rows \"1;2;3\")";
+        return userError("animate", refusal->text + std::string(hint));
+    }
     std::vector<std::string> inputs = inputsOf(*args, m);
     if (int s = checkOutputPath("animate", "-o", outputs.film, kFilmExtensions, inputs);
         s != kExitOk)

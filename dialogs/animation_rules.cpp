@@ -15,8 +15,6 @@ template <class... Args> std::string format(const char* pattern, Args... args) {
     return text;
 }
 
-bool usesTime(const model::TimeUsage& u) { return u.t1 || u.t2 || u.t3; }
-
 std::array<bool, 3> usedFlags(const model::TimeUsage& u) { return {u.t1, u.t2, u.t3}; }
 
 std::array<double, 3> valuesOf(const render::TimeCurveRow& row) {
@@ -42,23 +40,34 @@ std::optional<long long> parseStrictInt(const std::string& text) {
 
 } // namespace
 
+namespace {
+
+// A refusal of the application's guards as these dialogs show it.
+std::optional<Notice> shown(const std::optional<app::Refusal>& refusal) {
+    if (!refusal) return std::nullopt;
+    NoticeIcon icon = NoticeIcon::None;
+    if (refusal->icon == app::RefusalIcon::Information) icon = NoticeIcon::Information;
+    if (refusal->icon == app::RefusalIcon::Warning) icon = NoticeIcon::Warning;
+    return Notice{refusal->text, icon};
+}
+
+} // namespace
+
 std::optional<Notice> timeVariableGuard(const model::Model& model) {
-    if (usesTime(model.timeUsage())) return std::nullopt;
-    return Notice{kTimeVariablesNeeded, NoticeIcon::Information};
+    return shown(app::timeVariableGuard(app::modelGuardState(model, 0)));
 }
 
 std::optional<Notice> animationGuard(bool workerIdle, const model::Model& model,
                                      const render::TimeCurve& curve) {
-    if (!workerIdle) return Notice{kRenderBusy, NoticeIcon::None};
-    if (model.count() == 0) return Notice{kNoObjectsToRender, NoticeIcon::None};
-    if (!usesTime(model.timeUsage())) return Notice{kNoTimeParameters, NoticeIcon::None};
-    if (curve.count() == 0) return Notice{kNoTimeCurveRows, NoticeIcon::None};
-    return std::nullopt;
+    app::GuardState state = app::modelGuardState(model, curve.count());
+    state.workerIdle = workerIdle;
+    return shown(app::animationGuard(state));
 }
 
 std::optional<Notice> framesSelectionGuard(const render::TimeCurve& curve) {
-    if (curve.count() > 0) return std::nullopt;
-    return Notice{kNoTimeCurveYet, NoticeIcon::Information};
+    app::GuardState state;
+    state.timeCurveRows = curve.count();
+    return shown(app::frameSelectionGuard(state));
 }
 
 std::string indexText(int frameNumber) { return format("% 10d", frameNumber); }

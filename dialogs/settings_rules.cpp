@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/app_messages.h"
 #include "app/number_text.h"
 #include "lang/settings.h"
 
@@ -161,9 +162,9 @@ std::optional<Notice> storeEpsAlpha(const std::string& epsText, const std::strin
     const double alpha = app::parseLooseReal(alphaText);
     // Checked on the floats that will be stored: an EPS that rounds to 0 is refused too.
     if (!app::isStorableFloat(eps) || !(asFloat(eps) > 0.0f && asFloat(eps) < 1.0f))
-        return stop(lang::kEpsRangeMessage, 0);
+        return stop(app::appMessage(app::AppMessage::EpsRange), 0);
     if (!app::isStorableFloat(alpha) || !(asFloat(alpha) >= -1.0f && asFloat(alpha) <= 1.0f))
-        return stop(lang::kAlphaRangeMessage, 1);
+        return stop(app::appMessage(app::AppMessage::AlphaRange), 1);
     lang::setEps(asFloat(eps));
     lang::setAlpha(asFloat(alpha));
     return std::nullopt;
