@@ -5,6 +5,7 @@
 #include <utility>
 #include <QWidget>
 
+#include "app/model_loading.h"
 #include "dialogs/add_object_dialog.h"
 #include "dialogs/object_list_window.h"
 #include "dialogs/object_properties_dialog.h"
@@ -86,17 +87,15 @@ bool ModelCommands::openModel(const QString& path) {
         return false;
     }
     model::ModelFileContents contents;
-    std::string error;
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    if (!model::loadModelFile(absolute.toStdString(), context_.sources, contents, error)) {
-        ui_.message(window_, QString::fromStdString(error), ui::MsgIcon::Error);
+    const LoadOutcome loaded = openModelFile(absolute.toStdString(), context_.sources, contents);
+    if (!loaded.ok()) {
+        ui_.message(window_, QString::fromStdString(loaded.readError), ui::MsgIcon::Error);
         return false;
     }
     context_.timeCurve.clear();
     for (const model::TimeRow& row : contents.timeRows)
         context_.timeCurve.appendRow(row.t1, row.t2, row.t3);
-    lang::setEps(contents.eps);
-    lang::setAlpha(contents.alpha);
     path_ = absolute;
     events_.replaceModel(std::move(contents.model));
     emit commandsChanged();

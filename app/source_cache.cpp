@@ -44,13 +44,13 @@ std::shared_ptr<CompiledFile> compileFile(const std::string& path,
         file->fileTime = *time;
         std::vector<lang::CompileError> errors;
         if (lang::compileProgram(source.text.c_str(), file->objects, errors, library) == 0) {
-            readError = "out of memory while compiling";
+            readError = kOutOfMemoryCompiling;
             return nullptr;
         }
         if (!errors.empty()) file->firstError = errors.front();
         return file;
     } catch (const std::bad_alloc&) {
-        readError = "out of memory while compiling";
+        readError = kOutOfMemoryCompiling;
         return nullptr;
     }
 }

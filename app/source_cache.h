@@ -36,9 +36,13 @@ std::string displayName(const CompiledFile& file, bool showPath);
 // The last modification time of path, or nullopt when it has none (missing, unreadable).
 std::optional<FileTime> fileTimeOf(const std::string& path);
 
+// The read error of a file whose compilation ran out of memory.
+inline constexpr const char* kOutOfMemoryCompiling = "out of memory while compiling";
+
 // Reads path (its time first, then its text with CR LF made LF) and compiles it with the given
 // library objects. Returns null with readError set when the file cannot be read (missing, or a
-// CR without LF), or when memory ran out. A compile error is recorded in the result.
+// CR without LF), or when memory ran out (kOutOfMemoryCompiling). A compile error is recorded
+// in the result.
 std::shared_ptr<CompiledFile> compileFile(const std::string& path,
                                           const lang::ObjectList& library,
                                           std::string& readError);

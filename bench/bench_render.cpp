@@ -6,9 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/source_cache.h"
-#include "lang/settings.h"
-#include "model/model_file.h"
+#include "app/model_loading.h"
 #include "render/frame_window.h"
 #include "render/scene.h"
 
@@ -22,13 +20,11 @@ std::unique_ptr<lv::model::ModelFileContents> loadExample(const fs::path& path,
                                                           benchmark::State& state) {
     auto contents = std::make_unique<lv::model::ModelFileContents>();
     lv::app::SourceCache cache;
-    std::string error;
-    if (!lv::model::loadModelFile(path.string(), cache, *contents, error)) {
-        state.SkipWithError(error.c_str());
+    const lv::app::LoadOutcome loaded = lv::app::openModelFile(path.string(), cache, *contents);
+    if (!loaded.ok()) {
+        state.SkipWithError(loaded.readError.c_str());
         return nullptr;
     }
-    lv::lang::setEps(contents->eps);
-    lv::lang::setAlpha(contents->alpha);
     return contents;
 }
 

@@ -1,16 +1,12 @@
 #include "cli/model_args.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
-#include "app/library.h"
-#include "app/source_cache.h"
+#include "app/model_loading.h"
 #include "cli/args.h"
 #include "cli/diagnostics.h"
-#include "lang/settings.h"
 
 namespace lv::cli {
 
@@ -45,75 +41,52 @@ int loadModel(const std::string& path, model::ModelFileContents& contents) {
         return kExitUsage;
     }
     app::SourceCache cache;
-    std::string error;
-    if (!model::loadModelFile(path, cache, contents, error)) {
-        std::fprintf(stderr, "%s\n", printable(error).c_str());
-        return kExitUserError;
-    }
-    lang::setEps(contents.eps);
-    lang::setAlpha(contents.alpha);
-    return kExitOk;
-}
-
-// Prints a compiled file's first error as FILE:LINE:COLUMN: error: MESSAGE.
-void printCompileError(const app::CompiledFile& file) {
-    reportDiagnostic(compileDiagnostic(file.path, *file.firstError));
-}
-
-int setLibrary(const std::string& libraryPath, app::SourceCache& cache) {
-    if (libraryPath.empty()) return kExitOk;
-    std::string error;
-    if (!app::setLibraryFile(cache, libraryPath, error)) {
-        std::fprintf(stderr, "lumovar: cannot read %s: %s\n", libraryPath.c_str(),
-                     error.c_str());
-        return kExitUsage;
-    }
-    if (cache.library()->hasError()) {
-        printCompileError(*cache.library());
-        return kExitUserError;
-    }
-    rememberLibrary(libraryPath, cache.library()->objects);
-    return kExitOk;
+    return reportLoad(app::openModelFile(path, cache, contents));
 }
 
 // A model of the one object named objectName of the file at path, with new-object defaults.
 int oneObjectModel(const std::string& path, const std::string& objectName,
                    const std::string& libraryPath, model::ModelFileContents& contents) {
     app::SourceCache cache;
-    if (int status = setLibrary(libraryPath, cache); status != kExitOk) return status;
-    auto file = cache.lookup(path);
-    if (!file) {
-        std::fprintf(stderr, "lumovar: cannot read %s: %s\n", path.c_str(),
-                     cache.readError().c_str());
-        return kExitUsage;
-    }
-    if (file->hasError()) {
-        printCompileError(*file);
-        return kExitUserError;
-    }
-    std::string function = objectName;
-    std::transform(function.begin(), function.end(), function.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    auto found = std::find_if(file->objects.begin(), file->objects.end(),
-                              [&](const auto& o) { return o->name == function; });
-    if (found == file->objects.end()) {
-        std::fprintf(stderr, "lumovar: %s has no object named '%s'\n", path.c_str(),
-                     objectName.c_str());
-        return kExitUsage;
-    }
-    if ((*found)->xSize < 3) {
-        std::fprintf(stderr, "lumovar: object '%s' has fewer than 3 x components\n",
-                     function.c_str());
-        return kExitUserError;
-    }
-    if (contents.model.addObject(cache, function, function, path) == nullptr) {
-        std::fprintf(stderr, "lumovar: cannot add object '%s'\n", function.c_str());
-        return kExitUserError;
-    }
-    return kExitOk;
+    app::LoadOutcome outcome =
+        app::loadObjectModel(cache, path, objectName, libraryPath, contents);
+    if (cache.library() && !cache.library()->hasError())
+        rememberLibrary(libraryPath, cache.library()->objects);
+    return reportLoad(outcome);
 }
 
 } // namespace
+
+int reportLoad(const app::LoadOutcome& outcome) {
+    const char* path = outcome.path.c_str();
+    const char* object = outcome.objectName.c_str();
+    switch (outcome.status) {
+    case app::LoadStatus::Ok:
+        return kExitOk;
+    case app::LoadStatus::Unreadable:
+        std::fprintf(stderr, "lumovar: cannot read %s: %s\n", path, outcome.readError.c_str());
+        return kExitUsage;
+    case app::LoadStatus::OutOfMemory:
+        std::fprintf(stderr, "%s: error: out of memory while compiling\n", path);
+        return kExitUserError;
+    case app::LoadStatus::CompileError:
+        reportDiagnostic(compileDiagnostic(outcome.path, outcome.compileError));
+        return kExitUserError;
+    case app::LoadStatus::NoSuchObject:
+        std::fprintf(stderr, "lumovar: %s has no object named '%s'\n", path, object);
+        return kExitUsage;
+    case app::LoadStatus::TooFewX:
+        std::fprintf(stderr, "lumovar: object '%s' has fewer than 3 x components\n", object);
+        return kExitUserError;
+    case app::LoadStatus::NotAdded:
+        std::fprintf(stderr, "lumovar: cannot add object '%s'\n", object);
+        return kExitUserError;
+    case app::LoadStatus::ModelFileError:
+        std::fprintf(stderr, "%s\n", printable(outcome.readError).c_str());
+        return kExitUserError;
+    }
+    return kExitUserError;
+}
 
 bool isModelFilePath(const std::string& path) {
     return path.size() >= 4 && path.compare(path.size() - 4, 4, ".lvm") == 0;

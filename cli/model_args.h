@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/model_loading.h"
 #include "model/model_file.h"
 
 namespace lv::cli {
@@ -13,6 +14,10 @@ namespace lv::cli {
 // the subcommand in usage errors.
 int loadModelArgs(const char* command, const std::vector<std::string>& positionals,
                   const std::string& libraryPath, model::ModelFileContents& contents);
+
+// Prints why a load stopped, as the command line words it; returns the exit status (kExitOk
+// for a load that did not stop).
+int reportLoad(const app::LoadOutcome& outcome);
 
 // True for a path ending in ".lvm".
 bool isModelFilePath(const std::string& path);

@@ -1,55 +1,33 @@
 #include "cli/program.h"
 
-#include <algorithm>
 #include <cstdio>
 
+#include "app/app_messages.h"
+#include "app/model_loading.h"
 #include "cli/args.h"
 #include "cli/diagnostics.h"
+#include "cli/model_args.h"
 #include "lang/settings.h"
 #include "model/grid_sampler.h"
-#include "lang/source_text.h"
 
 namespace lv::cli {
-
-namespace {
-
-int compileOne(const std::string& path, const lang::ObjectList& library,
-               lang::ObjectList& objects) {
-    lang::SourceText source = lang::readSourceFile(path);
-    if (!source.ok) {
-        std::fprintf(stderr, "lumovar: cannot read %s: %s\n", path.c_str(), source.error.c_str());
-        return kExitUsage;
-    }
-    std::vector<lang::CompileError> errors;
-    if (lang::compileProgram(source.text.c_str(), objects, errors, library) == 0) {
-        std::fprintf(stderr, "%s: error: out of memory while compiling\n", path.c_str());
-        return kExitUserError;
-    }
-    if (!errors.empty()) {
-        reportDiagnostic(compileDiagnostic(path, errors.front()));
-        return kExitUserError;
-    }
-    return kExitOk;
-}
-
-} // namespace
 
 int loadProgram(const std::string& path, const std::string& libraryPath, LoadedProgram& out) {
     out.path = path;
     out.libraryPath = libraryPath;
-    if (!libraryPath.empty()) {
-        int status = compileOne(libraryPath, {}, out.library);
-        if (status != kExitOk) return status;
+    app::SourceCache cache;
+    std::shared_ptr<const app::CompiledFile> file;
+    app::LoadOutcome outcome = app::loadSource(cache, path, libraryPath, file);
+    if (cache.library() && !cache.library()->hasError()) {
+        out.library = cache.library()->objects;
         rememberLibrary(libraryPath, out.library);
     }
-    return compileOne(path, out.library, out.objects);
+    if (file) out.objects = file->objects;
+    return reportLoad(outcome);
 }
 
 lang::CompiledObjectPtr requireObject(const LoadedProgram& program, const std::string& name) {
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (auto o = lang::findObject(program.objects, lower)) return o;
+    if (auto o = lang::findObject(program.objects, lang::lowerObjectName(name))) return o;
     std::string names;
     for (const auto& o : program.objects) names += (names.empty() ? "" : ", ") + o->name;
     std::fprintf(stderr, "lumovar: %s has no object named '%s' (objects: %s)\n",
@@ -68,12 +46,13 @@ void printRuntimeError(const LoadedProgram& program, const lang::RuntimeError& e
 bool applyEpsAlpha(const std::string& epsText, const std::string& alphaText) {
     float v = 0.0f;
     if (!epsText.empty() && !(parseFloat(epsText, v) && lang::setEps(v))) {
-        std::fprintf(stderr, "lumovar: --eps %s: %s\n", epsText.c_str(), lang::kEpsRangeMessage);
+        std::fprintf(stderr, "lumovar: --eps %s: %s\n", epsText.c_str(),
+                     app::appMessage(app::AppMessage::EpsRange));
         return false;
     }
     if (!alphaText.empty() && !(parseFloat(alphaText, v) && lang::setAlpha(v))) {
         std::fprintf(stderr, "lumovar: --alpha %s: %s\n", alphaText.c_str(),
-                     lang::kAlphaRangeMessage);
+                     app::appMessage(app::AppMessage::AlphaRange));
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/library.h"
+#include "app/model_loading.h"
 
 namespace lv::dialogs {
 
@@ -151,7 +152,7 @@ AddObjectRules::OkDecision AddObjectRules::decideOk() {
         fillFiles(path);
         return d;
     }
-    if (xSize <= 2) {
+    if (!app::placeable(xSize)) {
         d.notice = {kSmallDimensionMessage, NoticeIcon::Error};
         return d;
     }

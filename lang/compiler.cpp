@@ -1,5 +1,6 @@
 #include "lang/compiler.h"
 
+#include <cctype>
 #include <cmath>
 #include <new>
 #include <string>
@@ -673,6 +674,11 @@ private:
 };
 
 } // namespace
+
+std::string lowerObjectName(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
 
 CompiledObjectPtr findObject(const ObjectList& list, const std::string& name) {
     for (const auto& o : list)

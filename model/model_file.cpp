@@ -14,6 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lang/compiler.h"
+
 namespace lv::model {
 
 namespace {
@@ -323,12 +325,6 @@ void readTransform(const Json* value, Transform& t) {
     readArray3(find(*value, "scale"), "transform.scale", t.scale);
 }
 
-std::string lowerCase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 std::string resolvedPath(const std::string& stored, const std::string& modelDir) {
     fs::path p(stored);
     if (p.is_relative()) p = fs::path(modelDir) / p;
@@ -339,7 +335,7 @@ std::string resolvedPath(const std::string& stored, const std::string& modelDir)
 lang::CompiledObjectPtr compiledFor(const Json& j, const std::string& modelDir,
                                     SourceProvider& sources, std::string& sourcePath) {
     sourcePath = resolvedPath(readString(require(j, "source", ""), "source"), modelDir);
-    std::string function = lowerCase(readString(require(j, "function", ""), "function"));
+    std::string function = lang::lowerObjectName(readString(require(j, "function", ""), "function"));
     SourceObjects file = sources.compiledObjects(sourcePath);
     if (file.status == SourceObjects::Status::Unreadable)
         fail("", "cannot read " + sourcePath + ": " + file.message);
