@@ -15,7 +15,7 @@ std::string ParsedArgs::get(const std::string& flag, const std::string& fallback
 }
 
 std::optional<ParsedArgs> parseArgs(int argc, char** argv, int first,
-                                    const std::vector<FlagSpec>& flags, std::string& error) {
+                                    const std::vector<FlagDef>& flags, std::string& error) {
     ParsedArgs out;
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
@@ -34,8 +34,8 @@ std::optional<ParsedArgs> parseArgs(int argc, char** argv, int first,
             arg = arg.substr(0, eq);
             inlineValue = true;
         }
-        const FlagSpec* def = nullptr;
-        for (const FlagSpec& s : flags)
+        const FlagDef* def = nullptr;
+        for (const FlagDef& s : flags)
             if (arg == s.name) def = &s;
         if (def == nullptr) {
             error = "unknown option '" + arg + "'";
@@ -124,11 +124,11 @@ bool parseIntList(const std::string& text, std::vector<int>& out, std::string& e
     return true;
 }
 
-void printUsage(const char* usage, const std::vector<FlagSpec>& flags) {
+void printUsage(const char* usage, const std::vector<FlagDef>& flags) {
     std::printf("usage: %s\n", usage);
     if (flags.empty()) return;
     std::printf("\noptions:\n");
-    for (const FlagSpec& s : flags) std::printf("  %-14s %s\n", s.name, s.help);
+    for (const FlagDef& s : flags) std::printf("  %-14s %s\n", s.name, s.help);
     std::printf("  %-14s %s\n", "--help", "show this help");
 }
 

@@ -12,7 +12,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitUserError = 1; // an error in the user's program or data
 constexpr int kExitUsage = 2;     // bad usage or an unreadable file
 
-struct FlagSpec {
+struct FlagDef {
     const char* name;   // "--x"
     bool takesValue;
     const char* help;   // one line for --help
@@ -29,7 +29,7 @@ struct ParsedArgs {
 
 // Parses argv[first..] against the flag definitions. On a bad flag returns nullopt with error set.
 std::optional<ParsedArgs> parseArgs(int argc, char** argv, int first,
-                                    const std::vector<FlagSpec>& flags, std::string& error);
+                                    const std::vector<FlagDef>& flags, std::string& error);
 
 // Parses "V,V,..." (commas and/or blanks) into floats with the C locale. False on any bad
 // or non-finite item, with error naming it.
@@ -40,6 +40,6 @@ bool parseIntList(const std::string& text, std::vector<int>& out, std::string& e
 bool parseFloat(const std::string& text, float& out);
 
 // Prints "usage" then one line per flag.
-void printUsage(const char* usage, const std::vector<FlagSpec>& flags);
+void printUsage(const char* usage, const std::vector<FlagDef>& flags);
 
 } // namespace lv::cli

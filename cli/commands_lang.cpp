@@ -15,13 +15,13 @@ namespace lv::cli {
 
 namespace {
 
-const std::vector<FlagSpec> kCheckFlags = {
+const std::vector<FlagDef> kCheckFlags = {
     {"--lib", true, "LIB.lv: library whose objects the file may call"},
     {"--dump", false, "print each object's compiled form after its line"},
     {"--disasm", false, "print each object's decoded instructions, one a line, after its line"},
 };
 
-const std::vector<FlagSpec> kEvalFlags = {
+const std::vector<FlagDef> kEvalFlags = {
     {"--x", true, "V,V,...: the object's x values (exactly xSize of them)"},
     {"--a", true, "V,V,...: the object's a values (exactly aSize of them)"},
     {"--points", true, "PATH or -: one point a line (x values split by blanks or commas)"},

@@ -22,7 +22,7 @@ namespace {
 
 const char* const kCommand = "mesh";
 
-const std::vector<FlagSpec> kMeshFlags = {
+const std::vector<FlagDef> kMeshFlags = {
     {"-o", true, "OUT.poly|.stl|.obj|.ply|.wrl|.3mf: the mesh file to write (format by extension)"},
     {"--box", true, "XMIN,YMIN,ZMIN,XMAX,YMAX,ZMAX: box to polygonize (default -10..10)"},
     {"--grid", true, "NX,NY,NZ: grid cells per axis, 1..1000 (default 25,25,25)"},

@@ -11,7 +11,7 @@ namespace lv::cli {
 
 namespace {
 
-const std::vector<FlagSpec> kSceneFlags = {
+const std::vector<FlagDef> kSceneFlags = {
     {"--frame", true, "K: 0 = the time defaults (default), K >= 1 = row K of the time curve"},
     {"--lib", true, "LIB.lv: library whose objects FILE.lv may call"},
 };

@@ -24,7 +24,7 @@ namespace {
 constexpr const char* kCommand = "raytrace";
 constexpr int kMaxResolution = 1000;
 
-const std::vector<FlagSpec> kRaytraceFlags = {
+const std::vector<FlagDef> kRaytraceFlags = {
     {"-o", true, "OUT.png|OUT.bmp: the picture to write (PNG or bitmap by its extension)"},
     {"--frame", true, "K: 0 = the time defaults (default), K >= 1 = row K of the time curve"},
     {"--size", true, "W,H: picture size in pixels (default: the model's ray-tracing image size)"},

@@ -30,7 +30,7 @@ const std::vector<std::string> kFilmExtensions = {".avi"};
 const std::vector<std::string> kMp4Extensions = {".mp4"};
 const std::vector<std::string> kGifExtensions = {".gif"};
 
-const std::vector<FlagSpec> kRenderFlags = {
+const std::vector<FlagDef> kRenderFlags = {
     {"-o", true, "OUT.bmp|OUT.png: the picture to write"},
     {"--size", true, "W,H: picture size in pixels (default: the model's image size)"},
     {"--fit", false, "place the camera to frame the object (default for FILE.lv OBJECT)"},
@@ -44,7 +44,7 @@ const std::vector<FlagSpec> kRenderFlags = {
     kNoPruneFlag,
 };
 
-const std::vector<FlagSpec> kAnimateFlags = {
+const std::vector<FlagDef> kAnimateFlags = {
     {"-o", true, "FILM.avi: the film to write"},
     {"--frames", true, "BASE.bmp|BASE.png: also write frame k as BASEk.bmp (see below)"},
     {"--size", true, "W,H: picture size in pixels (default: the model's image size)"},

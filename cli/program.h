@@ -32,10 +32,10 @@ std::string runtimeErrorText(const LoadedProgram& program, const lang::RuntimeEr
 bool applyEpsAlpha(const std::string& epsText, const std::string& alphaText);
 
 // --threads N of the commands that polygonize: how many threads sample F.
-inline constexpr FlagSpec kThreadsFlag = {
+inline constexpr FlagDef kThreadsFlag = {
     "--threads", true, "N: threads that sample F, 1..256 (default: the machine's cores)"};
 // --no-prune of the commands that sample F over a grid: every grid point is evaluated.
-inline constexpr FlagSpec kNoPruneFlag = {
+inline constexpr FlagDef kNoPruneFlag = {
     "--no-prune", false, "sample every grid point (the same output, more evaluations)"};
 // Applies args' --threads (when given) to the samplers; prints the refusal of a value that is
 // not a whole number from 1 to kMaxThreads and returns false.
