@@ -1,5 +1,6 @@
 #include "render/frame_window.h"
 
+#include "render/gl_context.h"
 #include "render/scene_renderer.h"
 
 namespace lv::render {

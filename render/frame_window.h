@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "render/gl_context.h"
+#include "render/rgba_image.h"
 #include "render/scene.h"
 
 namespace lv::render {

@@ -2,28 +2,12 @@
 // Headless OpenGL: one process-wide EGL context on the surfaceless platform (no X server, no
 // window) and an offscreen framebuffer to draw into. Drawing code itself never depends on EGL:
 // it issues plain GL calls into whatever context is current.
-#include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
+
+#include "render/rgba_image.h"
 
 namespace lv::render {
-
-// An RGBA image read back from a framebuffer: rows bottom-up (the first row is the bottom of the
-// picture, as OpenGL and bottom-up bitmaps both store them), 4 bytes per pixel, no padding.
-struct RgbaImage {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> pixels;
-
-    // The pixel at column x, row y counted from the top of the picture; x, y must be in range.
-    const std::uint8_t* at(int x, int y) const {
-        return pixels.data() + (static_cast<std::size_t>(height - 1 - y) * width + x) * 4;
-    }
-};
-
-// Largest width or height accepted for an offscreen picture.
-constexpr int kMaxImageSide = 8192;
 
 // Draws into a width x height offscreen framebuffer (colour and depth) of the process-wide
 // headless context and reads the result into out. draw runs with the context current, the

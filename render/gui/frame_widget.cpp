@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "render/frame_placement.h"
+#include "render/gl_context.h"
 #include "render/scene_renderer.h"
 
 namespace lv::render::gui {

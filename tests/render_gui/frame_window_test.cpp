@@ -20,6 +20,7 @@
 #include "lang/settings.h"
 #include "model/model_file.h"
 #include "render/frame_window.h"
+#include "render/gl_context.h"
 #include "render/render_job.h"
 #include "render/render_worker.h"
 #pragma pop_macro("slots")
