@@ -78,7 +78,7 @@ void RenderJob::destroyWindow() {
     }
     window_.reset();
     model_.reset();
-    state_ = static_cast<int>(JobState::NotRendered);
+    state_ = JobState::NotRendered;
     busy_ = false;
 }
 
@@ -105,7 +105,7 @@ void RenderJob::render(bool reusePosition, ScreenPoint position) {
     const model::ImageSize& size = model_->settings.polyImage;
     window_->place(size.width, size.height, reusePosition, position);
     busy_ = true;
-    state_ = static_cast<int>(JobState::Rendering);
+    state_ = JobState::Rendering;
     bool stopped = false;
     {
         std::lock_guard<std::mutex> lock(sceneMutex_);
@@ -117,13 +117,13 @@ void RenderJob::render(bool reusePosition, ScreenPoint position) {
     }
     if (stopped) {
         window_->hide();
-        state_ = static_cast<int>(JobState::NotRendered);
+        state_ = JobState::NotRendered;
         busy_ = false;
         model_->releaseFrame();
         clearStopRequest();
         return;
     }
-    state_ = static_cast<int>(JobState::Rendered);
+    state_ = JobState::Rendered;
     busy_ = false;
     model_->releaseFrame();
     clearStopRequest();
@@ -135,7 +135,8 @@ void RenderJob::render(bool reusePosition, ScreenPoint position) {
 }
 
 void RenderJob::buildAndDraw() {
-    buildSeconds_ = drawSeconds_ = 0.0;
+    buildSeconds_ = 0.0;
+    drawSeconds_ = 0.0;
     auto start = std::chrono::steady_clock::now();
     if (!scene_->create(*model_)) return;
     bool built = scene_->build(*model_, [this] { addStep(); },

@@ -79,7 +79,7 @@ public:
 
     bool isRendered() const { return state() == JobState::Rendered; }
     bool isBusy() const { return busy_.load(); }
-    JobState state() const { return static_cast<JobState>(state_.load()); }
+    JobState state() const { return state_.load(); }
     // True when the job's time values equal t1, t2, t3 exactly.
     bool hasTimeValues(double t1, double t2, double t3) const;
 
@@ -100,7 +100,8 @@ public:
     void setCaptionListener(CaptionListener listener) { captionListener_ = std::move(listener); }
     // Where "Frame: k of n" takes n from (the time curve's row count when the render ends).
     void setRowCountSource(std::function<int()> rowCount) { rowCount_ = std::move(rowCount); }
-    // The last caption set, and the progress counters.
+    // The last caption set, and the progress counters (the worker writes them while another
+    // thread may read them).
     std::string caption() const;
     int stepsDone() const { return stepsDone_; }
     int totalSteps() const { return totalSteps_; }
@@ -121,14 +122,14 @@ private:
     std::unique_ptr<model::Model> model_;
     std::unique_ptr<FrameWindow> window_;
     std::unique_ptr<SceneView> scene_;
-    std::atomic<int> state_{static_cast<int>(JobState::NotRendered)};
+    std::atomic<JobState> state_{JobState::NotRendered};
     std::atomic<bool> busy_{false};
     std::mutex sceneMutex_;
-    int stepsDone_ = 0;
-    int totalSteps_ = 0;
-    int lastPercent_ = -1;
-    double buildSeconds_ = 0.0;
-    double drawSeconds_ = 0.0;
+    std::atomic<int> stepsDone_{0};
+    std::atomic<int> totalSteps_{0};
+    std::atomic<int> lastPercent_{-1};
+    std::atomic<double> buildSeconds_{0.0};
+    std::atomic<double> drawSeconds_{0.0};
     mutable std::mutex captionMutex_;
     std::string caption_;
     CaptionListener captionListener_;
