@@ -5,6 +5,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "lang/rounding.h"
+
 namespace lv::exporter {
 
 void Mesh::add(const double* xs, const double* ys, const double* zs, int count) {
@@ -124,7 +126,7 @@ int gridIndex(const std::vector<double>& p, double step, double v) {
     if (!(step > 0.0)) {
         return p[0] == v ? 0 : -1;
     }
-    const double r = std::floor((v - p[0]) / step + 0.5);
+    const double r = lang::nearestWhole((v - p[0]) / step);
     if (!(r >= -1.0 && r <= n + 1.0)) {
         return -1;
     }

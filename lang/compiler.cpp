@@ -9,6 +9,7 @@
 #include "lang/builtins.h"
 #include "lang/decoded.h"
 #include "lang/lexer.h"
+#include "lang/rounding.h"
 
 namespace lv::lang {
 
@@ -32,7 +33,7 @@ struct Symbol {
 struct ParseFailure {};
 
 int nearestInt(float value) {
-    double v = std::floor(static_cast<double>(value) + 0.5);
+    double v = nearestWhole(static_cast<double>(value));
     if (!(v > -1e9)) return -1000000000; // also NaN
     if (v > 1e9) return 1000000000;
     return static_cast<int>(v);

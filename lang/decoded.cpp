@@ -5,6 +5,7 @@
 
 #include "lang/builtins.h"
 #include "lang/definite_assignment.h"
+#include "lang/rounding.h"
 
 namespace lv::lang {
 
@@ -187,7 +188,7 @@ private:
         if (indexWord >= kConstantBase && indexWord - kConstantBase <
                                               static_cast<int>(o_.constants.size())) {
             // A constant index is checked once, here; the error (if any) still comes at run time.
-            double n = std::floor(static_cast<double>(o_.constants[indexWord - kConstantBase]) + 0.5);
+            double n = nearestWhole(o_.constants[indexWord - kConstantBase]);
             if (n >= 1.0 && n <= arraySize)
                 emit(kDSlot, d, offset + static_cast<int>(n) - 1);
             else
@@ -205,7 +206,7 @@ private:
         if (w == kWordPow && right >= kConstantBase &&
             right - kConstantBase < static_cast<int>(o_.constants.size())) {
             float r = o_.constants[right - kConstantBase];
-            double n = std::floor(std::fabs(static_cast<double>(r)) + 0.5);
+            double n = nearestWhole(std::fabs(static_cast<double>(r)));
             int next = expression(d - 2);
             if (r == 2.0f) {
                 DecodedInstr& last = out_.code.back();

@@ -7,17 +7,13 @@
 #include "lang/builtins.h"
 #include "lang/compiled_object.h"
 #include "lang/decoded.h"
+#include "lang/rounding.h"
 
 namespace lv::lang::rules {
 
 constexpr int kNoFailure = -1;
 
-// floor without a library call for the values indexes and exponents take; exact for all.
-inline double floorOf(double t) {
-    if (!(std::fabs(t) < 4.0e18)) return std::floor(t); // huge, infinite or NaN
-    double i = static_cast<double>(static_cast<long long>(t));
-    return i > t ? i - 1.0 : i;
-}
+using lang::floorOf;
 
 // trunc without a library call, sign of a zero result included.
 inline double truncOf(double t) {
@@ -26,7 +22,7 @@ inline double truncOf(double t) {
 }
 
 // Nearest integer with halves going up.
-inline double nearest(float v) { return floorOf(static_cast<double>(v) + 0.5); }
+inline double nearest(float v) { return nearestWhole(static_cast<double>(v)); }
 inline float toFloat(double v) { return static_cast<float>(v); }
 
 // l^r for a whole exponent r with n = nearest(|r|): 1 multiplied n times by l, step by step
