@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
 #include "cli/model_args.h"
+#include "cli/object_flags.h"
 #include "cli/outputs.h"
 #include "cli/program.h"
 #include "cli/signals.h"
@@ -39,22 +40,9 @@ const std::vector<FlagDef> kMeshFlags = {
 
 // Applies --box, --grid, --a and --xc to the one object of a FILE.lv OBJECT model.
 int applyObjectFlags(const ParsedArgs& args, model::ModelObject& object) {
+    if (int s = applyBoxAndGrid(kCommand, args, object); s != kExitOk) return s;
     std::string error;
     std::vector<float> v;
-    if (args.has("--box")) {
-        if (!parseFloatList(args.get("--box"), v, error) || v.size() != 6 || !(v[0] < v[3]) ||
-            !(v[1] < v[4]) || !(v[2] < v[5]))
-            return commandUsageError(kCommand, "--box needs 6 numbers with each min < max");
-        object.customBox = 1;
-        object.ownBox = {v[0], v[1], v[2], v[3], v[4], v[5]};
-    }
-    if (args.has("--grid")) {
-        std::vector<int> g;
-        if (!parseIntList(args.get("--grid"), g, error) || g.size() != 3 || g[0] < 1 ||
-            g[1] < 1 || g[2] < 1 || g[0] > 1000 || g[1] > 1000 || g[2] > 1000)
-            return commandUsageError(kCommand, "--grid needs 3 whole numbers from 1 to 1000");
-        object.grid = {g[0], g[1], g[2]};
-    }
     if (args.has("--a")) {
         if (!parseFloatList(args.get("--a"), v, error))
             return commandUsageError(kCommand, "--a: " + error);

@@ -52,8 +52,7 @@ int applyA(const char* command, const std::string& text, model::ModelObject& obj
 
 } // namespace
 
-int applyObjectFlags(const char* command, const ParsedArgs& args, model::ModelObject& object,
-                     bool allowTime) {
+int applyBoxAndGrid(const char* command, const ParsedArgs& args, model::ModelObject& object) {
     std::string error;
     if (args.has("--box")) {
         std::vector<float> v;
@@ -70,6 +69,12 @@ int applyObjectFlags(const char* command, const ParsedArgs& args, model::ModelOb
             return commandUsageError(command, "--grid needs 3 whole numbers from 1 to 1000");
         object.grid = {g[0], g[1], g[2]};
     }
+    return kExitOk;
+}
+
+int applyObjectFlags(const char* command, const ParsedArgs& args, model::ModelObject& object,
+                     bool allowTime) {
+    if (int s = applyBoxAndGrid(command, args, object); s != kExitOk) return s;
     if (args.has("--a")) return applyA(command, args.get("--a"), object, allowTime);
     return kExitOk;
 }

@@ -15,6 +15,9 @@ namespace lv::cli {
 int applyObjectFlags(const char* command, const ParsedArgs& args, model::ModelObject& object,
                      bool allowTime);
 
+// Applies --box and --grid alone (as above).
+int applyBoxAndGrid(const char* command, const ParsedArgs& args, model::ModelObject& object);
+
 // Refuses (kExitUsage, printed) each of the flags above that args holds, for a model file.
 int refuseObjectFlags(const char* command, const ParsedArgs& args);
 
