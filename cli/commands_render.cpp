@@ -8,8 +8,8 @@
 
 #include "app/command_guards.h"
 #include "cli/args.h"
+#include "cli/diagnostics.h"
 #include "cli/commands.h"
-#include "cli/frames.h"
 #include "cli/model_args.h"
 #include "cli/object_flags.h"
 #include "cli/outputs.h"
@@ -20,6 +20,7 @@
 #include "render/avi_file.h"
 #include "render/film_convert.h"
 #include "render/gl_context.h"
+#include "render/headless_frame.h"
 
 namespace lv::cli {
 
@@ -62,6 +63,21 @@ const std::vector<FlagDef> kAnimateFlags = {
     kThreadsFlag,
     kNoPruneFlag,
 };
+
+using render::FrameBounds;
+using render::FrameOutcome;
+using render::fitCamera;
+using render::tightenBox;
+
+// One frame drawn headless, its first failure worded at the failing code's own file.
+FrameOutcome renderFrame(model::Model& m, int frameIndex, double t1, double t2, double t3,
+                         bool draw, FrameBounds* bounds,
+                         const std::function<void(int done, int total)>& sliceDone) {
+    return render::renderFrame(m, frameIndex, t1, t2, t3, draw, bounds, sliceDone,
+                               [](const model::ModelObject& o, const lang::RuntimeError& e) {
+                                   return runtimeDiagnostic(o.sourcePath, e);
+                               });
+}
 
 int userError(const char* command, const std::string& message) {
     std::fprintf(stderr, "lumovar %s: %s\n", command, message.c_str());

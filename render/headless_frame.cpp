@@ -1,40 +1,39 @@
-#include "cli/frames.h"
+#include "render/headless_frame.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "cli/diagnostics.h"
 #include "render/frame_window.h"
 #include "render/scene.h"
 
-namespace lv::cli {
+namespace lv::render {
 
 namespace {
 
 // The sphere of the scene's vertices in model coordinates (the scene's frame sits at look-at).
-FrameBounds sceneBounds(const render::SceneView& scene, const model::ModelSettings& s) {
-    const render::Vec3 lookAt{s.lookAt.x, s.lookAt.y, s.lookAt.z};
+FrameBounds sceneBounds(const SceneView& scene, const model::ModelSettings& s) {
+    const Vec3 lookAt{s.lookAt.x, s.lookAt.y, s.lookAt.z};
     auto forEachVertex = [&](const auto& visit) {
-        for (const render::ObjectMesh& mesh : scene.meshes())
+        for (const ObjectMesh& mesh : scene.meshes())
             for (std::size_t i = 0; i + 2 < mesh.vertices.size(); i += 3)
-                visit(render::transformPoint(mesh.transform, {mesh.vertices[i],
+                visit(transformPoint(mesh.transform, {mesh.vertices[i],
                                                                mesh.vertices[i + 1],
                                                                mesh.vertices[i + 2]}) +
                       lookAt);
     };
     FrameBounds bounds;
-    render::Vec3 lo, hi;
-    forEachVertex([&](render::Vec3 p) {
-        lo = bounds.empty ? p : render::Vec3{std::min(lo.x, p.x), std::min(lo.y, p.y),
+    Vec3 lo, hi;
+    forEachVertex([&](Vec3 p) {
+        lo = bounds.empty ? p : Vec3{std::min(lo.x, p.x), std::min(lo.y, p.y),
                                              std::min(lo.z, p.z)};
-        hi = bounds.empty ? p : render::Vec3{std::max(hi.x, p.x), std::max(hi.y, p.y),
+        hi = bounds.empty ? p : Vec3{std::max(hi.x, p.x), std::max(hi.y, p.y),
                                              std::max(hi.z, p.z)};
         bounds.empty = false;
     });
     if (bounds.empty) return bounds;
-    render::Vec3 c = (lo + hi) * 0.5;
+    Vec3 c = (lo + hi) * 0.5;
     double r2 = 0.0;
-    forEachVertex([&](render::Vec3 p) { r2 = std::max(r2, render::dot(p - c, p - c)); });
+    forEachVertex([&](Vec3 p) { r2 = std::max(r2, dot(p - c, p - c)); });
     bounds.min = {lo.x, lo.y, lo.z};
     bounds.max = {hi.x, hi.y, hi.z};
     bounds.centre = {c.x, c.y, c.z};
@@ -71,7 +70,8 @@ void FrameBounds::merge(const FrameBounds& other) {
 
 FrameOutcome renderFrame(model::Model& m, int frameIndex, double t1, double t2, double t3,
                          bool draw, FrameBounds* bounds,
-                         const std::function<void(int done, int total)>& sliceDone) {
+                         const std::function<void(int done, int total)>& sliceDone,
+                         const FailureText& describe) {
     FrameOutcome out;
     if (m.prepareFrame(frameIndex, static_cast<float>(t1), static_cast<float>(t2),
                        static_cast<float>(t3)) == 0) {
@@ -80,7 +80,7 @@ FrameOutcome renderFrame(model::Model& m, int frameIndex, double t1, double t2, 
     }
     int total = 0, done = 0;
     for (int i = 0; i < m.count(); ++i) total += std::max(0, m.object(i).grid[2]);
-    render::SceneView scene;
+    SceneView scene;
     scene.create(m);
     bool built = scene.build(m, [&] {
         if (sliceDone) sliceDone(++done, total);
@@ -88,14 +88,14 @@ FrameOutcome renderFrame(model::Model& m, int frameIndex, double t1, double t2, 
     for (int i = 0; i < m.count(); ++i) {
         const model::EvalSlot& slot = m.slots()[static_cast<std::size_t>(i)];
         if (slot.failures > 0 && out.failures == 0) {
-            out.firstError = runtimeDiagnostic(m.object(i).sourcePath, slot.firstError);
+            out.firstError = describe(m.object(i), slot.firstError);
             out.failedObject = m.object(i).name;
         }
         out.failures += slot.failures;
     }
     if (out.failedObject.empty() && m.count() > 0) out.failedObject = m.object(0).name;
     m.releaseFrame();
-    for (const render::ObjectMesh& mesh : scene.meshes()) out.polygons += mesh.polygonCount();
+    for (const ObjectMesh& mesh : scene.meshes()) out.polygons += mesh.polygonCount();
     if (!built) {
         out.drawError = "out of memory while polygonizing";
         return out;
@@ -103,8 +103,8 @@ FrameOutcome renderFrame(model::Model& m, int frameIndex, double t1, double t2, 
     if (bounds != nullptr) bounds->merge(sceneBounds(scene, m.settings));
     if (!draw) return out;
     const model::ImageSize& size = m.settings.polyImage;
-    render::RgbaImage image;
-    if (!render::renderSceneOffscreen(scene, size.width, size.height, image, out.drawError))
+    RgbaImage image;
+    if (!renderSceneOffscreen(scene, size.width, size.height, image, out.drawError))
         return out;
     out.image = exporter::PackedDib::fromPixels(image.width, image.height, image.pixels,
                                                 exporter::RowOrder::BottomUp,
@@ -114,18 +114,18 @@ FrameOutcome renderFrame(model::Model& m, int frameIndex, double t1, double t2, 
 
 void fitCamera(model::ModelSettings& settings, const FrameBounds& bounds) {
     if (bounds.empty) return;
-    render::Vec3 d{settings.lookAt.x - settings.cameraPosition.x,
+    Vec3 d{settings.lookAt.x - settings.cameraPosition.x,
                    settings.lookAt.y - settings.cameraPosition.y,
                    settings.lookAt.z - settings.cameraPosition.z};
-    double length = std::sqrt(render::dot(d, d));
+    double length = std::sqrt(dot(d, d));
     if (!(length > 1e-9)) d = {-1.0, -1.0, -1.0}, length = std::sqrt(3.0);
     d = d * (1.0 / length);
     // The half-field spans the picture's longer side; the shorter one sees proportionally less.
     const model::ImageSize& size = settings.polyImage;
     double shorter = std::min(size.width, size.height), longer = std::max(size.width, size.height);
-    double halfAngle = std::atan(render::kHalfField * shorter / std::max(longer, 1.0));
+    double halfAngle = std::atan(kHalfField * shorter / std::max(longer, 1.0));
     double radius = std::max(bounds.radius, 1e-3) * 1.1;
-    double distance = std::max(radius / std::sin(halfAngle), radius + 2.0 * render::kFrontPlane);
+    double distance = std::max(radius / std::sin(halfAngle), radius + 2.0 * kFrontPlane);
     const std::array<double, 3>& c = bounds.centre;
     settings.lookAt = {static_cast<float>(c[0]), static_cast<float>(c[1]),
                        static_cast<float>(c[2])};
@@ -151,4 +151,4 @@ void tightenBox(model::ModelObject& object, const model::ModelSettings& settings
 }
 
 
-} // namespace lv::cli
+} // namespace lv::render
