@@ -111,12 +111,14 @@ enum class Family {
     Ellipsoid,
     Torus,
     Superellipsoid,
+    Noise,
     Rotate,
     Shift,
     Scale,
     Stretch,
     Twist,
     Taper,
+    SpaceMap,
     BlendUnion,
     BlendIntersection,
     Soft,
@@ -157,6 +159,8 @@ RuleTable makeRules() {
     }
     set("lvellipsoid", Family::Ellipsoid);
     set("lvsuperell", Family::Superellipsoid);
+    set("lvnoiseg", Family::Noise);
+    set("lvspacemapcubic", Family::SpaceMap);
     set("lvshift3d", Family::Shift);
     set("lvscale3d", Family::Scale);
     set("lvstretch3d", Family::Stretch);
@@ -306,6 +310,18 @@ bool boundSuperellipsoid(const PrimitiveCall& call, Interval& out) {
     const Range z = powerRange(absoluteRatio(x[2], c[2], v[2]), f);
     const Range value = difference(difference({1.0, 1.0}, q), z);
     return make(widen(value, 1.0 + mag(q) + mag(z)), out);
+}
+
+// lvnoiseg(x, amp, freq, phase): the product of three terms, each amp * 0.8547... (stored as a
+// float) times a sine plus amp times a sine stored as a float, so each at most 1.8548 |amp| in
+// size whatever the point: the product lies within the cube of that.
+bool boundNoise(const PrimitiveCall& call, Interval& out) {
+    int nx = 0;
+    const Interval* x = call.array(0, nx);
+    if (call.argc != 4 || x == nullptr || nx != 3) return false;
+    const double term = 1.8548 * mag(of(call.arg(1)));
+    const double m = term * term * term;
+    return make({-m, m}, out);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -463,6 +479,50 @@ bool boundTransform(const PrimitiveCall& call, const RowRule& rule, Interval& ou
     default: return false;
     }
     for (int i = 0; i < 3; ++i) x[i] = moved[i];
+    return true;
+}
+
+// lvSpaceMapCubic(x, points, shifts, R): x moves by the sum over control points within R of
+// weight times shift, each weight (1 - q)^3 / (1 + q) of q = distance^2 / R^2 between 0 and 1
+// and exactly 0 for q > 1. The sum is kept in floats: n additions of terms no larger than
+// the sum of the |shifts| stray by at most n 2^-24 of that. Control points farther from the
+// box than R (with a margin for the rounding of q) weigh nothing. Points and R must be fixed.
+bool boundSpaceMap(const PrimitiveCall& call, Interval& out) {
+    if (call.argc != 4) return false;
+    int nx = 0, np = 0, ns = 0;
+    Interval* x = call.array(0, nx);
+    const Interval* points = call.array(1, np);
+    const Interval* shifts = call.array(2, ns);
+    if (x == nullptr || points == nullptr || shifts == nullptr) return false;
+    out = kTransformed;
+    if (nx < 3 || np % 3 != 0 || ns < np) return true; // x is left alone
+    double r;
+    if (!pointValue(call.arg(3), r)) return false;
+    const double radius2 = static_cast<float>(r * r);
+    if (!(radius2 > 0.0)) return false;
+    Range moved[3] = {{0.0, 0.0}, {0.0, 0.0}, {0.0, 0.0}};
+    double size = 0.0;
+    for (int i = 0; i < np; i += 3) {
+        Range d2{0.0, 0.0};
+        for (int k = 0; k < 3; ++k) {
+            double c;
+            if (!pointValue(points[i + k], c)) return false;
+            d2 = sum(d2, square(difference(of(x[k]), point(c))));
+        }
+        if (d2.lo > radius2 * (1.0 + 0x1p-20)) continue; // q > 1 at every point of the box
+        for (int k = 0; k < 3; ++k) {
+            const Range shift = of(shifts[i + k]);
+            moved[k] = sum(moved[k], {std::min(0.0, shift.lo), std::max(0.0, shift.hi)});
+            size += mag(shift);
+        }
+    }
+    const double slack = size * 0x1p-20 * (1.0 + np / 3);
+    Interval result[3];
+    for (int k = 0; k < 3; ++k) {
+        const Range v = sum(of(x[k]), widen(moved[k], slack, 1.0));
+        if (!make(widen(v, mag(v)), result[k])) return false;
+    }
+    for (int k = 0; k < 3; ++k) x[k] = result[k];
     return true;
 }
 
@@ -946,6 +1006,8 @@ bool boundPrimitive(const PrimitiveCall& call, Interval& out) {
     case Family::Ellipsoid:
     case Family::Torus: return boundQuadric(call, rule, out);
     case Family::Superellipsoid: return boundSuperellipsoid(call, out);
+    case Family::Noise: return boundNoise(call, out);
+    case Family::SpaceMap: return boundSpaceMap(call, out);
     case Family::Rotate:
     case Family::Shift:
     case Family::Scale:

@@ -71,7 +71,9 @@ TEST_F(IntervalPrimitivesTest, QuadricsContainEveryPointResult) {
                  "f = lvtorusx(x, c, 2, 0.5);", "f = lvtorusy(x, c, 1, 1.5);",
                  "f = lvtorusz(x, c, 2.5, 0.3);", "f = lvsuperell(x, c, 2, 1.5, 1, 0.2, 0.3);",
                  "f = lvsuperell(x, c, 1.5, 1.5, 1.5, 1, 3);",
-                 "f = lvsuperell(x, c, -1, 2, 0.5, 2, 0.5);"},
+                 "f = lvsuperell(x, c, -1, 2, 0.5, 2, 0.5);",
+                 "f = lvsuperell(x, c, 1.5, 1.5, 1, 0.5, 0.8) + lvnoiseg(x, 0.05, 6, 1);",
+                 "f = lvnoiseg(x, -2, 0.7, 3) - 0.5;"},
                 100);
     SweepOptions ranges;
     ranges.a = {{1.5f, 2.5f}, {0.3f, 0.8f}};
@@ -95,7 +97,12 @@ TEST_F(IntervalPrimitivesTest, TransformsMoveTheCoordinateRanges) {
                  "t = lvshift3d(x, 0.5, -1, 2); f = lvsphere(x, c, 2);",
                  "t = lvscale3d(p, 2, 0.5, -1.5); f = lvellipsoid(p, c, 2, 1, 1.5);",
                  "t = lvstretch3d(p, c, 2, 0.5, 1.5); f = lvtorusz(p, c, 2, 0.5);",
-                 "t = lvstretch3d(p, p, 2, 0.5, 1.5); f = lvsphere(p, c, 2) + t;"},
+                 "t = lvstretch3d(p, p, 2, 0.5, 1.5); f = lvsphere(p, c, 2) + t;",
+                 "array k[6], m[6]; k = [2, 0, 0, -2, 0, 0]; m = [0, 0, -0.8, -0.7, 0, 0];"
+                 " t = lvSpaceMapCubic(p, k, m, 1.5); f = lvtorusz(p, c, 2, 0.5);",
+                 "array k[3], m[3]; k = [0, 0, 0]; m = [1, -2, 0.5];"
+                 " t = lvSpaceMapCubic(x, k, m, 3) + lvSpaceMapCubic(x, k, m, 0.5);"
+                 " f = lvsphere(x, c, 1.5);"},
                 100);
     SweepOptions angle;
     angle.a = {{0.2f, 0.35f}};

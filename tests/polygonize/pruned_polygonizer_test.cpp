@@ -321,6 +321,17 @@ figure(x[3], a[0]) {
     figure = lvconvcurve(x, spine, ss, 0) + lvconvline(x, from, to, sl, 0)
         + lvconvpoint(x, head, sh, 0) + lvconvarc(x, hc, hr, ha, hx, ht, hs, 0) - 0.4;
 }
+warped(x[3], a[0]) {
+    array p[3], c[3], points[6], shifts[6];
+    c = [0, 0, 0];
+    points = [2, 0, 0, -2, 0, 0];
+    shifts = [0, 0, -0.8, -0.7, 0, 0];
+    p[1] = x[1];
+    p[2] = x[2];
+    p[3] = x[3];
+    m = lvSpaceMapCubic(p, points, shifts, 1.5);
+    warped = lvtorusz(p, c, 2, 0.5) + lvnoiseg(x, 0.05, 6, 1);
+}
 holes(x[3], a[0]) {
     array c[3];
     c = [0, 0, 0];
@@ -346,6 +357,7 @@ holes(x[3], a[0]) {
         {"spline", {{-3.5, -2.5, -2}, {3.5, 2.5, 2}, {36, 28, 20}}, 1e-6f},
         {"figure", {{-3, -2, -4}, {3, 2, 4}, {30, 20, 40}}, 1e-6f},
         {"holes", {{-3.5, -3.5, -1.5}, {3.5, 3.5, 1.5}, {40, 40, 16}}, 1e-6f},
+        {"warped", {{-3.5, -3.5, -1.5}, {3.5, 3.5, 1.5}, {40, 40, 12}}, 1e-6f},
     };
     for (const Run& run : runs) {
         ASSERT_TRUE(lang::setEps(run.eps));
