@@ -237,10 +237,10 @@ class IntervalMachine {
 public:
     IntervalMachine(const CompiledObject& object, const DecodedProgram& program,
                     Interval* frame, int* flags, long long& budget, IntervalScratch& scratch,
-                    std::size_t depth)
+                    std::size_t depth, std::int8_t* decisions = nullptr)
         : obj_(object), program_(program), frame_(frame), flags_(flags), budget_(budget),
           eps_(eps()), alpha_(alpha()), scratch_(scratch), depth_(depth),
-          stack_(stackAt(scratch, depth)) {}
+          stack_(stackAt(scratch, depth)), decisions_(decisions) {}
 
     bool run(Interval& result);
 
@@ -262,6 +262,7 @@ private:
     IntervalScratch& scratch_;
     std::size_t depth_;
     std::vector<Interval>& stack_; // the scratch's stack of this call depth
+    std::int8_t* decisions_;       // per instruction, which operand of a min/max won, or null
 };
 
 // nearest() of the interpreter over a range: the one whole number if it is the same
@@ -310,6 +311,16 @@ bool IntervalMachine::run(Interval& result) {
             break;
         case kDMax: // max and min of two reals, decoded as instructions of their own
         case kDMin:
+            if (decisions_ && s.size() >= 2) {
+                const Interval l = s.back(), r = s[s.size() - 2];
+                const bool first = in.op == kDMax ? l.lo > r.hi : l.hi < r.lo;
+                const bool second = in.op == kDMax ? r.lo > l.hi : r.hi < l.lo;
+                const std::int8_t d = first    ? std::int8_t{kFirstWins}
+                                      : second ? std::int8_t{kSecondWins}
+                                               : std::int8_t{kUndecided};
+                std::int8_t& seen = decisions_[ip];
+                seen = seen == kUnseen || seen == d ? d : std::int8_t{kUndecided};
+            }
             if (!builtin(in.op == kDMax ? 16 : 17, 2, s, in.at)) return false;
             break;
         case kDAdd:
@@ -611,6 +622,12 @@ bool boundObject(const CompiledObject& object, const Interval* inputs, Interval&
 
 bool boundObject(const CompiledObject& object, const Interval* inputs, Interval& result,
                  IntervalScratch& scratch, long long stepLimit) {
+    return boundObject(object, nullptr, inputs, result, scratch, nullptr, stepLimit);
+}
+
+bool boundObject(const CompiledObject& object, const DecodedProgram* program,
+                 const Interval* inputs, Interval& result, IntervalScratch& scratch,
+                 std::vector<std::int8_t>* decisions, long long stepLimit) {
     const std::size_t size = static_cast<std::size_t>(std::max(object.workspaceSize(), 0)) + 1;
     std::vector<Interval>& frame = scratch.frame;
     std::vector<int>& flags = scratch.flags;
@@ -621,13 +638,15 @@ bool boundObject(const CompiledObject& object, const Interval* inputs, Interval&
         frame[static_cast<std::size_t>(i)] = inputs[i];
     }
     DecodedProgram local;
-    const DecodedProgram* program = object.decoded.get();
+    if (program == nullptr) program = object.decoded.get();
     if (program == nullptr) {
         local = decodeObject(object);
         program = &local;
     }
     long long budget = stepLimit;
-    return IntervalMachine(object, *program, frame.data(), flags.data(), budget, scratch, 0)
+    if (decisions) decisions->assign(program->code.size(), kUnseen);
+    return IntervalMachine(object, *program, frame.data(), flags.data(), budget, scratch, 0,
+                           decisions ? decisions->data() : nullptr)
         .run(result);
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 // Interval evaluation of a compiled object: a range that holds every value the interpreter can
 // return for x and a anywhere in given ranges, or no range at all where none is proven.
+#include <cstdint>
 #include <deque>
 #include <vector>
 
 #include "lang/compiled_object.h"
+#include "lang/decoded.h"
 
 namespace lv::lang {
 
@@ -45,5 +47,21 @@ bool boundObject(const CompiledObject& object, const Interval* inputs, Interval&
 // The same, reusing scratch's storage instead of allocating its own.
 bool boundObject(const CompiledObject& object, const Interval* inputs, Interval& result,
                  IntervalScratch& scratch, long long stepLimit = 100000);
+
+// What the bound learnt about one min or max instruction over the whole range.
+enum MinMaxDecision : std::int8_t {
+    kUnseen = 0,     // never run
+    kFirstWins = 1,  // every run returns its first argument (the top of the stack), strictly
+    kSecondWins = 2, // every run returns its second argument, strictly
+    kUndecided = 3,
+};
+
+// The same, running program (object's own decoded code when null), which must compute what
+// object computes. With decisions, it is resized to program's length and, where the result
+// is true, tells for each kDMax and kDMin what every run of it returned over the whole range
+// (ties and NaN are never decided). Without a proven range the decisions mean nothing.
+bool boundObject(const CompiledObject& object, const DecodedProgram* program,
+                 const Interval* inputs, Interval& result, IntervalScratch& scratch,
+                 std::vector<std::int8_t>* decisions, long long stepLimit = 100000);
 
 } // namespace lv::lang
