@@ -132,6 +132,70 @@ same "blend alpha 1" "$tmp/families.lv" blend --grid 40,40,16 --box -4,-4,-4,4,4
 finish "prune_cli_tests families"
 fi
 
+# Min, max and if decided for whole blocks (their points and sub-blocks run shorter
+# programs): ties at equal values, operands that fail at some points, a generated union.
+if [ "$part" = shortened ]; then
+{
+    echo 'union(x[3], a[0]) {'
+    echo '    u = -1;'
+    for i in $(seq 1 80); do
+        cx=$(( (i * 37) % 160 - 80 )); cy=$(( (i * 53) % 160 - 80 )); r=$(( 2 + i % 5 ))
+        if [ $((i % 2)) -eq 0 ]; then
+            echo "    u = max(u, 0.$r - sqrt((x[1] - $cx / 10)^2 + (x[2] - $cy / 10)^2));"
+        else
+            echo "    u = max(u, min(0.$r - abs(x[1] - $cx / 10), 0.$r - abs(x[2] - $cy / 10)));"
+        fi
+    done
+    echo '    union = min(u, 1 - abs(x[3]));'
+    echo '}'
+    echo 'nested(x[3], a[0]) {'
+    printf '    nested = -1'
+    for i in $(seq 1 60); do
+        printf '\n        | 0 * 0 + max(0.%d - abs(x[1] - %d / 10), 1 - abs(x[2] + x[3] - %d / 10))' \
+            "$(( 3 + i % 6 ))" "$(( (i * 29) % 140 - 70 ))" "$(( (i * 31) % 140 - 70 ))"
+    done
+    echo ';'
+    echo '}'
+} > "$tmp/generated.lv"
+cat > "$tmp/decided.lv" <<'LV'
+ties(x[3], a[0]) {
+    ties = max(x[1], x[2]) - min(x[2], x[3]) + max(x[1] - x[1], 0) - max(x[3], 1) * 0.5;
+}
+branches(x[3], a[0]) {
+    t = max(x[1], 2 - x[2]);
+    if t > 1 then
+        r = min(t, 3) - sqrt(x[1]^2 + x[3]^2);
+    else
+        r = max(t, x[3]) - 0.5;
+    endif;
+    branches = min(r, 4 - abs(x[2]));
+}
+failing(x[3], a[0]) {
+    failing = max(9 - x[1]^2 - x[2]^2 - x[3]^2, sqrt(x[1] - 2) - 3) + min(x[2], 1 / x[3]) * 0.01;
+}
+looping(x[3], a[0]) {
+    s = -4;
+    i = 1;
+    while i <= 4 loop
+        s = max(s, 1 - abs(x[1] - i) - abs(x[2] + i * 0.5) - abs(x[3]));
+        i = i + 1;
+    endloop;
+    looping = s;
+}
+LV
+same "union grid 80" "$tmp/generated.lv" union --grid 80,80,10 --box -9,-9,-0.5,9,9,0.5
+same "union grid 44 eps" "$tmp/generated.lv" union --grid 44,44,34 --box -9,-9,-1.5,9,9,1.5 \
+    --eps 0.01
+same "nested grid 40" "$tmp/generated.lv" nested --grid 40,40,40 --box -8,-8,-8,8,8,8
+for object in ties branches failing looping; do
+    same "$object grid 40" "$tmp/decided.lv" "$object" --grid 40,40,40 --box -5,-5,-5,5,5,5
+    same "$object grid 64" "$tmp/decided.lv" "$object" --grid 64,64,16 --box -6,-6,-2,6,6,2
+done
+if "$lv" mesh "$tmp/decided.lv" failing --grid 40,40,40 --box -5,-5,-5,5,5,5 -o "$tmp/f.poly" \
+    2>&1 | grep -q "sample points failed"; then pass; else fail "failing: no failures"; fi
+finish "prune_cli_tests shortened"
+fi
+
 cat > "$tmp/corpus.lv" <<'LV'
 ball(x[3], a[0]) { ball = 9 - x[1]^2 - x[2]^2 - x[3]^2; }
 ring(x[3], a[0]) { ring = 1 - (sqrt(x[1]^2 + x[2]^2) - 4)^2 - x[3]^2; }
