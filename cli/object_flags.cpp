@@ -38,7 +38,7 @@ int applyA(const char* command, const std::string& text, model::ModelObject& obj
         model::ParameterBinding& b = object.aBindings.bindings[i];
         float value = 0.0f;
         if (allowTime && (upper == "T1" || upper == "T2" || upper == "T3")) {
-            b.kind = model::T1 + (upper[1] - '1');
+            b.kind = static_cast<model::BindingKind>(model::T1 + (upper[1] - '1'));
         } else if (parseFloat(items[i], value)) {
             b.kind = model::Constant;
             b.value = value;

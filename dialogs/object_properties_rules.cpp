@@ -134,7 +134,7 @@ void ObjectPropertiesRules::chooseKind(int kind) {
         if (tab_ != XAssignTab) return;
         model::assignAxis(*selected_, kind, row_);
     } else {
-        model::setKind(*list, row_, kind);
+        model::setKind(*list, row_, static_cast<model::BindingKind>(kind));
     }
     const int row = row_;
     fillRows();

@@ -22,11 +22,13 @@ constexpr int kMaxWorkspace = 1 << 22; // reals the calls of one object may need
 const char* const kTooDeep = "Expression is nested too deeply";
 const char* const kTooLarge = "Object calls need too much memory";
 
+enum class SymbolKind { Scalar, Array };
+
 struct Symbol {
     std::string name;
     int offset; // from the start of the local slots
     int size;
-    int kind;   // 0 scalar, 1 array
+    SymbolKind kind;
 };
 
 // Marks a parse failure; the error is already recorded.
@@ -134,7 +136,7 @@ private:
             if (s.name == name) return &s;
         return nullptr;
     }
-    const Symbol& declare(const std::string& name, int size, int kind) {
+    const Symbol& declare(const std::string& name, int size, SymbolKind kind) {
         int offset = symbols_.empty() ? 0 : symbols_.back().offset + symbols_.back().size;
         symbols_.push_back({name, offset, size, kind});
         obj_->slotCount += size;
@@ -216,7 +218,7 @@ private:
                 fail(kMsgWrongElementCount);
             next();
             expect(kLexRightBracket, kMsgRightBracketExpected);
-            declare(name, size, 1);
+            declare(name, size, SymbolKind::Array);
         } while (at(kLexComma));
         expect(kLexSemicolon, kMsgSemicolonExpected);
     }
@@ -293,11 +295,11 @@ private:
         std::string name = lexText();
         next();
         const Symbol* s = lookup(name);
-        if (s != nullptr && s->kind == 1) {
+        if (s != nullptr && s->kind == SymbolKind::Array) {
             arrayAssignment(*s, pos);
             return;
         }
-        if (s == nullptr) s = &declare(name, 1, 0);
+        if (s == nullptr) s = &declare(name, 1, SymbolKind::Scalar);
         int offset = s->offset;
         expect(kLexAssign, kMsgAssignExpected);
         emit(kOpAssign, pos);
@@ -544,7 +546,7 @@ private:
         next();
         if (s == nullptr) {
             objectCall(text, pos);
-        } else if (s->kind == 1) {
+        } else if (s->kind == SymbolKind::Array) {
             element(s->size, frameOffset(*s), pos);
         } else {
             emit(-1 - s->offset, pos, 1);
@@ -562,7 +564,7 @@ private:
             offset = obj_->xSize;
         } else if (at(kLexIdentifier)) {
             const Symbol* s = lookup(lexText());
-            if (s == nullptr || s->kind != 1) fail(kMsgOnlyArrayName);
+            if (s == nullptr || s->kind != SymbolKind::Array) fail(kMsgOnlyArrayName);
             size = s->size;
             offset = frameOffset(*s);
         } else {

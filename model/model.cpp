@@ -106,7 +106,7 @@ ModelObject makeModelObject(const std::string& name, lang::CompiledObjectPtr com
     o.compiled = std::move(compiled);
     o.xBindings.bindings.assign(static_cast<std::size_t>(std::max(n, 0)), ParameterBinding{});
     o.aBindings.bindings.assign(static_cast<std::size_t>(std::max(m, 0)), ParameterBinding{});
-    const int axes[3] = {XAxis, YAxis, ZAxis};
+    const BindingKind axes[3] = {XAxis, YAxis, ZAxis};
     for (int i = 0; i < 3 && i < n; ++i) {
         o.xBindings.bindings[static_cast<std::size_t>(i)].kind = axes[i];
         o.xBindings.axisIndex(axes[i]) = i;
@@ -128,18 +128,18 @@ bool assignAxis(ModelObject& object, int axis, int component) {
     ParameterBinding& target = x.bindings[static_cast<std::size_t>(component)];
     ParameterBinding& holder = x.bindings[static_cast<std::size_t>(j)];
     if (isAxisKind(target.kind)) {
-        int other = target.kind; // the two components swap their axes
+        BindingKind other = target.kind; // the two components swap their axes
         holder.kind = other;
         x.axisIndex(other) = j;
     } else {
         holder.kind = Constant; // keeps its stored value
     }
-    target.kind = axis;
+    target.kind = static_cast<BindingKind>(axis);
     x.axisIndex(axis) = component;
     return true;
 }
 
-bool setKind(ParameterList& list, int component, int kind) {
+bool setKind(ParameterList& list, int component, BindingKind kind) {
     if (!(kind == Constant || isTimeKind(kind)) || !inRange(list, component)) return false;
     ParameterBinding& b = list.bindings[static_cast<std::size_t>(component)];
     if (isAxisKind(b.kind)) return false;

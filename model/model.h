@@ -25,7 +25,7 @@ inline bool isTimeKind(int kind) { return kind >= T1 && kind <= T3; }
 inline bool isValidKind(int kind) { return kind >= XAxis && kind <= T3; }
 
 struct ParameterBinding {
-    int kind = Constant;
+    BindingKind kind = Constant;
     float value = 0.0f; // the constant; axis kinds keep it untouched while they hold the axis
 };
 
@@ -132,7 +132,7 @@ bool assignAxis(ModelObject& object, int axis, int component);
 // Stores kind (Constant, T1, T2 or T3) for component. Returns false, changing nothing, for
 // another kind, a component out of range or a component that holds an axis (an axis leaves a
 // component only through assignAxis).
-bool setKind(ParameterList& list, int component, int kind);
+bool setKind(ParameterList& list, int component, BindingKind kind);
 // Stores value as component's constant; false for a component out of range.
 bool setValue(ParameterList& list, int component, float value);
 

@@ -284,10 +284,10 @@ void readSettings(const Json& j, ModelSettings& s) {
     readIntField(j, "antialiasing", 0, 1, s.antialiasingOn);
 }
 
-int readKind(const Json& value, const std::string& where) {
+BindingKind readKind(const Json& value, const std::string& where) {
     if (value.is_string())
         for (int k = XAxis; k <= T3; ++k)
-            if (value.get<std::string>() == kKindNames[k - 1]) return k;
+            if (value.get<std::string>() == kKindNames[k - 1]) return static_cast<BindingKind>(k);
     fail(where, "kind must be one of X, Y, Z, constant, T1, T2, T3");
 }
 

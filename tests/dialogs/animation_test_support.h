@@ -34,7 +34,7 @@ inline model::Model growingModel(int t = 2, int n = 6) {
         a.kind = model::Constant;
         a.value = 5.0f;
     } else {
-        a.kind = model::T1 + t - 1;
+        a.kind = static_cast<model::BindingKind>(model::T1 + t - 1);
     }
     m.appendObject(std::move(object));
     m.settings.polyImage = {64, 48};
