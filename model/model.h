@@ -89,10 +89,10 @@ struct ModelSettings {
     ImageSize polyImage;                                // polygonization window client size
     Rgb polyBackground{255, 255, 255};
     int surfaceKind = SurfaceSolid;
-    int flatShading = 1; // 1 flat, 0 Gouraud
-    int lightingOn = 1;
-    int ditheringOn = 0;
-    int antialiasingOn = 0;
+    bool flatShading = true; // false: Gouraud
+    bool lightingOn = true;
+    bool ditheringOn = false;
+    bool antialiasingOn = false;
 };
 
 struct ModelObject {
@@ -100,7 +100,7 @@ struct ModelObject {
     lang::CompiledObjectPtr compiled; // the object's own copy; compiled objects never change
     std::string sourcePath;          // full path of the source file it came from
     BoundingBox ownBox;
-    int customBox = 0;               // 0: the model's default box is used
+    bool customBox = false;          // false: the model's default box is used
     ParameterList xBindings;         // compiled->xSize entries
     ParameterList aBindings;         // compiled->aSize entries
     Transform transform;

@@ -89,10 +89,10 @@ Json settingsJson(const ModelSettings& s) {
     j["polyImageSize"] = Json::array({s.polyImage.width, s.polyImage.height});
     j["polyBackground"] = rgbJson(s.polyBackground);
     j["surfaceKind"] = s.surfaceKind;
-    j["flatShading"] = s.flatShading;
-    j["lighting"] = s.lightingOn;
-    j["dithering"] = s.ditheringOn;
-    j["antialiasing"] = s.antialiasingOn;
+    j["flatShading"] = s.flatShading ? 1 : 0;
+    j["lighting"] = s.lightingOn ? 1 : 0;
+    j["dithering"] = s.ditheringOn ? 1 : 0;
+    j["antialiasing"] = s.antialiasingOn ? 1 : 0;
     return j;
 }
 
@@ -116,7 +116,7 @@ Json objectJson(const ModelObject& o, const std::string& modelDir) {
     j["transform"] = {{"translate", arrayJson(o.transform.translate)},
                       {"rotate", arrayJson(o.transform.rotate)},
                       {"scale", arrayJson(o.transform.scale)}};
-    j["customBox"] = o.customBox;
+    j["customBox"] = o.customBox ? 1 : 0;
     j["box"] = boxJson(o.ownBox);
     j["grid"] = Json::array({o.grid[0], o.grid[1], o.grid[2]});
     j["polyColour"] = rgbJson(o.polyColour);
@@ -260,6 +260,11 @@ void readIntField(const Json& object, const char* key, int low, int high, int& o
     if (const Json* value = find(object, key)) out = readInt(*value, key, low, high);
 }
 
+// A switch stored as 0 or 1.
+void readSwitchField(const Json& object, const char* key, bool& out) {
+    if (const Json* value = find(object, key)) out = readInt(*value, key, 0, 1) != 0;
+}
+
 void readSettings(const Json& j, ModelSettings& s) {
     expectObject(j, "settings",
                  {"defaultBox", "timeDefaults", "camera", "rayImageSize", "rayBackground",
@@ -278,10 +283,10 @@ void readSettings(const Json& j, ModelSettings& s) {
     readImageSize(find(j, "polyImageSize"), "polyImageSize", s.polyImage);
     readRgb(find(j, "polyBackground"), "polyBackground", s.polyBackground);
     readIntField(j, "surfaceKind", SurfacePoints, SurfaceSolid, s.surfaceKind);
-    readIntField(j, "flatShading", 0, 1, s.flatShading);
-    readIntField(j, "lighting", 0, 1, s.lightingOn);
-    readIntField(j, "dithering", 0, 1, s.ditheringOn);
-    readIntField(j, "antialiasing", 0, 1, s.antialiasingOn);
+    readSwitchField(j, "flatShading", s.flatShading);
+    readSwitchField(j, "lighting", s.lightingOn);
+    readSwitchField(j, "dithering", s.ditheringOn);
+    readSwitchField(j, "antialiasing", s.antialiasingOn);
 }
 
 BindingKind readKind(const Json& value, const std::string& where) {
@@ -352,7 +357,7 @@ lang::CompiledObjectPtr compiledFor(const Json& j, const std::string& modelDir,
 
 void readObjectSettings(const Json& j, ModelObject& o) {
     readTransform(find(j, "transform"), o.transform);
-    readIntField(j, "customBox", 0, 1, o.customBox);
+    readSwitchField(j, "customBox", o.customBox);
     readBox(find(j, "box"), "box", o.ownBox);
     const BoundingBox& b = o.ownBox;
     if (o.customBox != 0 && (b.xmin > b.xmax || b.ymin > b.ymax || b.zmin > b.zmax))
