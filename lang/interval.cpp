@@ -8,6 +8,7 @@
 #include "lang/builtins.h"
 #include "lang/decoded.h"
 #include "lang/interval_primitives.h"
+#include "lang/rounding.h"
 #include "lang/settings.h"
 
 namespace lv::lang {
@@ -268,7 +269,7 @@ private:
 // nearest() of the interpreter over a range: the one whole number if it is the same
 // throughout, else NaN.
 double decidedIndex(Interval v) {
-    const double a = std::floor(double(v.lo) + 0.5), b = std::floor(double(v.hi) + 0.5);
+    const double a = nearestWhole(v.lo), b = nearestWhole(v.hi);
     return a == b ? a : std::nan("");
 }
 
