@@ -78,14 +78,9 @@ void run(benchmark::State& state, const lang::CompiledObject& object, std::vecto
     poly::PruneStats stats;
     double ms = 0;
     for (auto _ : state) {
-        auto block = [&](const poly::SampleBlock& b) {
-            sampler.sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values, b.points,
-                           b.count);
-        };
+        auto block = [&](const poly::SampleBlock& b) { sampler.sample(b); };
         auto bound = [&](const float lo[3], const float hi[3]) {
-            lang::Interval range;
-            if (!sampler.bound(lo, hi, range)) return poly::ValueBound{};
-            return poly::ValueBound{range.lo, range.hi, true};
+            return sampler.valueBound(lo, hi);
         };
         auto emit = [&](const double*, const double*, const double*, int) { ++polygons; };
         poly::PolygonizeRequest r;

@@ -1,10 +1,7 @@
 #include "export/model_mesh.h"
 
 #include <cmath>
-#include <optional>
 
-#include "lang/interval.h"
-#include "model/eval_bound.h"
 #include "model/grid_sampler.h"
 #include "render/scene.h"
 
@@ -45,22 +42,16 @@ ModelMesh polygonizeModel(model::Model& model, const ModelMeshOptions& options) 
         auto sample = [&slot](float x, float y, float z) {
             return model::evaluateAt(slot, x, y, z);
         };
-        model::BoundScratch scratch; // kept from bound to bound
-        auto bound = [&slot, &scratch](const float lo[3], const float hi[3]) {
-            lang::Interval range;
-            if (!model::boundAt(slot, lo, hi, range, scratch)) return poly::ValueBound{};
-            return poly::ValueBound{range.lo, range.hi, true};
+        // Worker threads only when blocks are sampled; bounds keep their storage either way.
+        model::GridSampler sampler(slot, options.blocks ? model::samplingThreads() : 1);
+        auto bound = [&sampler](const float lo[3], const float hi[3]) {
+            return sampler.valueBound(lo, hi);
         };
         poly::BoundFn bounds;
         if (options.prune) bounds = bound;
-        std::optional<model::GridSampler> sampler; // its worker threads only when used
-        if (options.blocks) sampler.emplace(slot);
-        auto sampleBlock = [&sampler](const poly::SampleBlock& b) {
-            sampler->sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values, b.points,
-                            b.count);
-        };
+        auto sampleBlock = [&sampler](const poly::SampleBlock& b) { sampler.sample(b); };
         poly::SampleBlockFn block;
-        if (sampler) block = sampleBlock;
+        if (options.blocks) block = sampleBlock;
         bool empty = false;
         if (options.raw) {
             Mesh mesh = polygonizeToMesh(grid, sample, options.progress, bounds, block);

@@ -9,6 +9,7 @@
 #include "lang/batch_interpreter.h"
 #include "model/eval_bound.h"
 #include "model/model.h"
+#include "polygonize/pruned_polygonizer.h"
 
 namespace lv::model {
 
@@ -58,8 +59,19 @@ public:
                 int planes, float* values, const std::size_t* points = nullptr,
                 std::size_t count = 0);
 
+    // The polygonizer's block callback: sample over the block's grid and listed points.
+    void sample(const poly::SampleBlock& b) {
+        sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values, b.points, b.count);
+    }
+
     // boundAt for the slot, reusing the sampler's storage from call to call (one thread).
     bool bound(const float lo[3], const float hi[3], lang::Interval& out);
+    // The same as the polygonizer's bound callback: an unproven bound where bound fails.
+    poly::ValueBound valueBound(const float lo[3], const float hi[3]) {
+        lang::Interval range;
+        if (!bound(lo, hi, range)) return {};
+        return {range.lo, range.hi, true};
+    }
 
 private:
     struct Part;

@@ -217,14 +217,9 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
             // unless pruning is switched off; the points the others read go to the sampler
             // plane by plane, and the polygons are those of the plain run.
             auto bound = [&sampler](const float lo[3], const float hi[3]) {
-                lang::Interval range;
-                if (!sampler.bound(lo, hi, range)) return poly::ValueBound{};
-                return poly::ValueBound{range.lo, range.hi, true};
+                return sampler.valueBound(lo, hi);
             };
-            auto block = [&sampler](const poly::SampleBlock& b) {
-                sampler.sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values, b.points,
-                               b.count);
-            };
+            auto block = [&sampler](const poly::SampleBlock& b) { sampler.sample(b); };
             auto emit = [&mesh](const double* xs, const double* ys, const double* zs, int n) {
                 mesh.addPolygon(xs, ys, zs, n);
             };
