@@ -27,28 +27,19 @@ using namespace lv;
 using namespace lv::dialogs;
 using lv::dialogs::testing::addRows;
 using lv::dialogs::testing::growingModel;
-
-#define REQUIRE_GL()                                                                           \
-    do {                                                                                       \
-        std::string glError;                                                                   \
-        if (!render::headlessGlAvailable(glError)) QSKIP(glError.c_str());                     \
-    } while (0)
+using lv::dialogs::testing::whenModal;
 
 namespace {
 
-// Runs check on the modal dialog of type D that the next call opens; a dialog that a failed
-// check left open is cancelled so that the test goes on.
-template <class D> void whenModal(std::function<void(D*)> check) {
-    QTimer::singleShot(0, [check] {
-        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            if (QWidget* other = QApplication::activeModalWidget()) other->close();
-            QFAIL("the expected dialog is not open");
-        }
-        check(dialog);
-        if (dialog->isVisible()) dialog->done(QDialog::Rejected);
-    });
-}
+// What a frames control test runs on: message boxes, a render worker, the growing model with
+// T2 bound, and a curve of the rows T2 = 3, 5, 7.
+struct FramesRig {
+    ui::FakeUiServices ui;
+    render::RenderWorker worker;
+    model::Model m = growingModel(2);
+    render::TimeCurve curve;
+    FramesRig() { addRows(curve, {3, 5, 7}); }
+};
 
 QStringList textsOf(const QTreeWidgetItem* item) {
     QStringList texts;
@@ -213,11 +204,8 @@ void AnimationDialogsTest::framesSelectionEnablingAndRange() {
 
 void AnimationDialogsTest::allFramesRunCaptionsAndRefusedClosing() {
     REQUIRE_GL();
-    ui::FakeUiServices ui;
-    render::RenderWorker worker;
-    model::Model m = growingModel(2);
-    render::TimeCurve curve;
-    addRows(curve, {3, 5, 7});
+    FramesRig rig;
+    auto& [ui, worker, m, curve] = rig;
     curve.setAllFrames(true);
     FramesControl control(curve, rowWindowFactory());
     QVERIFY(!control.open(m));
@@ -266,11 +254,8 @@ void AnimationDialogsTest::allFramesRunCaptionsAndRefusedClosing() {
 
 void AnimationDialogsTest::stepsReuseUpToDateRowsAndFallBack() {
     REQUIRE_GL();
-    ui::FakeUiServices ui;
-    render::RenderWorker worker;
-    model::Model m = growingModel(2);
-    render::TimeCurve curve;
-    addRows(curve, {3, 5, 7});
+    FramesRig rig;
+    auto& [ui, worker, m, curve] = rig;
     curve.setSelectedRow(curve.rowAt(2));
     FramesControl control(curve, rowWindowFactory());
     QVERIFY(!control.open(m));

@@ -6,18 +6,11 @@
 #include <QtTest>
 
 #include "animation_test_support.h"
-#include "render/gl_context.h"
 
 using namespace lv;
 using namespace lv::dialogs;
 using lv::dialogs::testing::addRows;
 using lv::dialogs::testing::growingModel;
-
-#define REQUIRE_GL()                                                                           \
-    do {                                                                                       \
-        std::string glError;                                                                   \
-        if (!render::headlessGlAvailable(glError)) QSKIP(glError.c_str());                     \
-    } while (0)
 
 class AnimationRulesTest : public QObject {
     Q_OBJECT

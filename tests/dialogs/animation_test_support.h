@@ -1,14 +1,28 @@
 #pragma once
-// Helpers for the animation tests: small models with time-bound objects, curves of rows, and
-// films made of plain coloured frames.
+// Helpers for the animation tests: small models with time-bound objects, curves of rows, films
+// made of plain coloured frames, skipping where OpenGL is missing, and driving a modal dialog.
 #include "lang/compiler.h"
 #include "model/model.h"
 #include "render/avi_file.h"
+#include "render/gl_context.h"
 #include "render/time_curve.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+// Skips the calling test function when no headless OpenGL context can be made.
+#define REQUIRE_GL()                                                                           \
+    do {                                                                                       \
+        std::string glError;                                                                   \
+        if (!::lv::render::headlessGlAvailable(glError)) QSKIP(glError.c_str());               \
+    } while (0)
 
 namespace lv::dialogs::testing {
 
@@ -53,6 +67,20 @@ inline exporter::PackedDib solidFrame(int w, int h, std::uint8_t b, std::uint8_t
     for (std::size_t i = 0; i < px.size(); i += 4) px[i] = b, px[i + 1] = g, px[i + 2] = r;
     return *exporter::PackedDib::fromPixels(w, h, px, exporter::RowOrder::BottomUp,
                                             exporter::ChannelOrder::Bgra);
+}
+
+// Runs check on the modal dialog of type D that the next call opens; a dialog that a failed
+// check left open is cancelled so that the test goes on.
+template <class D> void whenModal(std::function<void(D*)> check) {
+    QTimer::singleShot(0, [check] {
+        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (QWidget* other = QApplication::activeModalWidget()) other->close();
+            QFAIL("the expected dialog is not open");
+        }
+        check(dialog);
+        if (dialog->isVisible()) dialog->done(QDialog::Rejected);
+    });
 }
 
 } // namespace lv::dialogs::testing

@@ -6,6 +6,8 @@
 
 #include "tests/gui/gui_test_util.h"
 
+#include "animation_test_support.h"
+
 #include "app/command_table.h"
 #include "dialogs/animation_dialogs.h"
 #include "render/gl_context.h"
@@ -20,23 +22,12 @@
 
 using namespace lv;
 using namespace lv::app;
+using lv::dialogs::testing::whenModal;
 
 namespace {
 
 const QByteArray kGrow =
     "grow(x[3], a[1]) {\n  array c[3];\n  c = [0, 0, 0];\n  grow = lvsphere(x, c, a[1]);\n}\n";
-
-template <class D> void whenModal(std::function<void(D*)> check) {
-    QTimer::singleShot(0, [check] {
-        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            if (QWidget* other = QApplication::activeModalWidget()) other->close();
-            QFAIL("the expected dialog is not open");
-        }
-        check(dialog);
-        if (dialog->isVisible()) dialog->done(QDialog::Rejected);
-    });
-}
 
 } // namespace
 
@@ -62,8 +53,7 @@ void AnimationWindowTest::filmFolderIsWritableOrTheCache() {
 }
 
 void AnimationWindowTest::menusRenderCompileAndPlay() {
-    std::string glError;
-    if (!render::headlessGlAvailable(glError)) QSKIP(glError.c_str());
+    REQUIRE_GL();
     test::GuiFixture f;
     QVERIFY(f.state.film.reserve(f.dir.path().toStdString()));
     model::ModelObject* grow = f.addObject(kGrow, "grow");
