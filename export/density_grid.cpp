@@ -6,6 +6,8 @@
 #include <new>
 
 #include "export/replacing_file.h"
+#include "lang/interval.h"
+#include "model/grid_sampler.h"
 
 namespace lv::exporter {
 
@@ -348,6 +350,21 @@ bool writeDf3File(const std::string& path, const SampleGrid& grid,
     ReplacingFile file;
     return file.open(path, error) && file.write(bytes.data(), bytes.size(), error) &&
            file.commit(error);
+}
+
+std::vector<float> sampleObjectGrid(const SampleGrid& grid, model::GridSampler& sampler,
+                                    bool prune, int minCells, DensityPruneStats* stats) {
+    auto plane = [&sampler](const float* xs, int nx, const float* ys, int ny, float z,
+                            float* out, const std::size_t* points, std::size_t count) {
+        sampler.sample(xs, nx, ys, ny, &z, 1, out, points, count);
+    };
+    auto bound = [&sampler](const float lo[3], const float hi[3], float& min, float& max) {
+        lang::Interval range;
+        if (!sampler.bound(lo, hi, range)) return false;
+        min = range.lo, max = range.hi;
+        return true;
+    };
+    return sampleGridPruned(grid, plane, prune ? BoxBound(bound) : BoxBound(), minCells, stats);
 }
 
 } // namespace lv::exporter

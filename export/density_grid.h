@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace lv::model {
+class GridSampler;
+}
+
 namespace lv::exporter {
 
 // A box divided into nx x ny x nz cells; each axis has cells + 1 sample points.
@@ -72,6 +76,12 @@ struct DensityPruneStats {
 // Throws std::bad_alloc when the grid does not fit in memory.
 std::vector<float> sampleGridPruned(const SampleGrid& grid, const PlanePointsSampler& sample,
                                     const BoxBound& bound, int minCells = 40,
+                                    DensityPruneStats* stats = nullptr);
+
+// sampleGridPruned of the object that sampler evaluates: whole planes through sampler, pruned by
+// sampler's interval bounds when prune is set and sampled at every point otherwise.
+std::vector<float> sampleObjectGrid(const SampleGrid& grid, model::GridSampler& sampler,
+                                    bool prune, int minCells = 40,
                                     DensityPruneStats* stats = nullptr);
 
 // The density values are 16-bit: F = 0 lies at the midpoint of 0..65535, which the ray tracer

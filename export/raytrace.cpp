@@ -131,18 +131,7 @@ bool densityOf(model::Model& model, int i, const RaytraceRequest& request, WorkF
     const model::ModelObject& object = model.object(i);
     model::EvalSlot& slot = model.slots()[static_cast<std::size_t>(i)];
     model::GridSampler sampler(slot, std::max(1, request.threads));
-    auto plane = [&sampler](const float* xs, int nx, const float* ys, int ny, float z,
-                            float* out, const std::size_t* points, std::size_t count) {
-        sampler.sample(xs, nx, ys, ny, &z, 1, out, points, count);
-    };
-    auto bound = [&sampler](const float lo[3], const float hi[3], float& min, float& max) {
-        lang::Interval range;
-        if (!sampler.bound(lo, hi, range)) return false;
-        min = range.lo, max = range.hi;
-        return true;
-    };
-    std::vector<float> values =
-        sampleGridPruned(ray.grid, plane, request.prune ? BoxBound(bound) : BoxBound());
+    std::vector<float> values = sampleObjectGrid(ray.grid, sampler, request.prune);
     if (slot.failures > 0 && result.failures == 0)
         result.firstFailure = request.describeFailure
                                   ? request.describeFailure(object, slot.firstError)

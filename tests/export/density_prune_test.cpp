@@ -62,19 +62,8 @@ Density density(const std::string& text, const char* name, std::vector<float> a,
                 const SampleGrid& grid, bool prune, int threads, int minCells = 0) {
     Slot s(text, name, std::move(a));
     model::GridSampler sampler(s.slot, threads);
-    auto plane = [&sampler](const float* xs, int nx, const float* ys, int ny, float z,
-                            float* out, const std::size_t* points, std::size_t count) {
-        sampler.sample(xs, nx, ys, ny, &z, 1, out, points, count);
-    };
-    auto bound = [&sampler](const float lo[3], const float hi[3], float& min, float& max) {
-        lang::Interval range;
-        if (!sampler.bound(lo, hi, range)) return false;
-        min = range.lo, max = range.hi;
-        return true;
-    };
     Density d;
-    const std::vector<float> values =
-        sampleGridPruned(grid, plane, prune ? BoxBound(bound) : BoxBound(), minCells, &d.stats);
+    const std::vector<float> values = sampleObjectGrid(grid, sampler, prune, minCells, &d.stats);
     d.range = densityRange(values, grid);
     d.bytes = df3Bytes(grid, densityValues(values, d.range));
     d.failures = s.slot.failures;
