@@ -23,18 +23,10 @@ using lv::bench::rSubtract;
 using lv::bench::rUnite;
 using lv::bench::sq;
 
-const char* const kProgram = R"(
+const std::string kProgram = R"(
 ball(x[3], a[0]) { ball = 4 - x[1]^2 - x[2]^2 - x[3]^2; }
 
-csg(x[3], a[0]) {
-  s1 = 4 - x[1]^2 - x[2]^2 - x[3]^2;
-  s2 = 2.25 - (x[1] - 1)^2 - x[2]^2 - x[3]^2;
-  b1 = 1 - x[1]^2;
-  b2 = 1 - x[2]^2;
-  c1 = 0.25 - x[1]^2 - x[3]^2;
-  csg = ((s1 & s2) | (b1 & b2)) \ c1;
-}
-
+)" + std::string(lv::bench::kCsgObject) + R"(
 weight(x[3], a[1]) { weight = a[1] * (x[1] - x[2]); }
 
 loops(x[3], a[0]) {
@@ -140,7 +132,7 @@ float nativeLarge(const float* x) {
 
 const ObjectList& program() {
     static const ObjectList objects = [] {
-        ObjectList all = lv::bench::compileOrAbort(kProgram);
+        ObjectList all = lv::bench::compileOrAbort(kProgram.c_str());
         ObjectList large = lv::bench::compileOrAbort(largeProgram().c_str());
         all.insert(all.end(), large.begin(), large.end());
         return all;

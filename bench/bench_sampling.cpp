@@ -3,6 +3,7 @@
 // Wall-clock time: threads only pay off in elapsed time.
 #include <benchmark/benchmark.h>
 
+#include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
@@ -12,16 +13,8 @@ namespace {
 
 using namespace lv;
 
-const char* const kProgram = R"(
-csg(x[3], a[0]) {
-  s1 = 4 - x[1]^2 - x[2]^2 - x[3]^2;
-  s2 = 2.25 - (x[1] - 1)^2 - x[2]^2 - x[3]^2;
-  b1 = 1 - x[1]^2;
-  b2 = 1 - x[2]^2;
-  c1 = 0.25 - x[1]^2 - x[3]^2;
-  csg = ((s1 & s2) | (b1 & b2)) \ c1;
-}
-
+const std::string kProgram = R"(
+)" + std::string(bench::kCsgObject) + R"(
 part(x[3], a[0]) {
     array corner[3], cut[3], axis[3], h1[3], h2[3], h3[3], h4[3];
     corner = [-4, -3, -1];
@@ -54,7 +47,7 @@ big(x[3], a[0]) {
 constexpr int kSide = 201;
 
 model::EvalSlot slotOf(const char* name) {
-    static const lang::ObjectList objects = bench::compileOrAbort(kProgram);
+    static const lang::ObjectList objects = bench::compileOrAbort(kProgram.c_str());
     model::EvalSlot slot;
     slot.object = lang::findObject(objects, name);
     const std::size_t size = static_cast<std::size_t>(slot.object->workspaceSize()) + 1;

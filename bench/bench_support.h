@@ -14,6 +14,18 @@
 
 namespace lv::bench {
 
+// The object "csg": two overlapping balls in common, with a square bar through them, less a
+// cylinder; program text that benchmarks put among their own objects.
+inline constexpr const char* kCsgObject = R"(csg(x[3], a[0]) {
+  s1 = 4 - x[1]^2 - x[2]^2 - x[3]^2;
+  s2 = 2.25 - (x[1] - 1)^2 - x[2]^2 - x[3]^2;
+  b1 = 1 - x[1]^2;
+  b2 = 1 - x[2]^2;
+  c1 = 0.25 - x[1]^2 - x[3]^2;
+  csg = ((s1 & s2) | (b1 & b2)) \ c1;
+}
+)";
+
 // The objects of text, which must compile; a benchmark with a broken program stops at once.
 inline lang::ObjectList compileOrAbort(const char* text) {
     lang::ObjectList objects;
