@@ -690,7 +690,7 @@ template <int Row> bool Machine::mathRow(const DecodedInstr& in, int height) {
     float* last = row(height - argc); // the last argument, and the result
     const float* first = row(height - 1);
     const float eps = run_.eps;
-    if constexpr (Row == 0) { // sqrt: when no point fails, one plain loop
+    if constexpr (Row == rowOf(Builtin::Sqrt)) { // when no point fails, one plain loop
         bool negative = false;
         each([&](int l) { negative |= last[l] < 0.0f; });
         if (!negative) {

@@ -6,80 +6,35 @@ namespace lv::lang {
 
 namespace {
 constexpr int R = kArgReal;
+[[maybe_unused]] constexpr int S = kArgString;
 constexpr int A = kArgArray;
-using C = CheckKind;
+
+template <class... Kinds> constexpr int countOf(Kinds...) { return sizeof...(Kinds); }
 } // namespace
 
-// ORDER BUILTIN: row numbers are part of the code format (word 33 + row).
-const BuiltinRow kBuiltins[kBuiltinCount] = {
-    {"sqrt", 1, {R}, C::None},
-    {"exp", 1, {R}, C::None},
-    {"log", 1, {R}, C::None},
-    {"logd", 1, {R}, C::None},
-    {"sin", 1, {R}, C::None},
-    {"cos", 1, {R}, C::None},
-    {"tan", 1, {R}, C::None},
-    {"asin", 1, {R}, C::None},
-    {"acos", 1, {R}, C::None},
-    {"atan", 1, {R}, C::None},
-    {"abs", 1, {R}, C::None}, // 10
-    {"sinh", 1, {R}, C::None},
-    {"cosh", 1, {R}, C::None},
-    {"tanh", 1, {R}, C::None},
-    {"sign", 1, {R}, C::None},
-    {"mod", 2, {R, R}, C::None},
-    {"max", 2, {R, R}, C::None},
-    {"min", 2, {R, R}, C::None},
-    {"atan2", 2, {R, R}, C::None},
-    {"lvrotate3dz", 2, {A, R}, C::Accept},
-    {"lvrotate3dy", 2, {A, R}, C::Accept}, // 20
-    {"lvrotate3dx", 2, {A, R}, C::Accept},
-    {"lvsphere", 3, {A, A, R}, C::None},
-    {"lvcylinderx", 3, {A, A, R}, C::None},
-    {"lvcylindery", 3, {A, A, R}, C::None},
-    {"lvcylinderz", 3, {A, A, R}, C::None},
-    {"lvconex", 3, {A, A, R}, C::None},
-    {"lvconey", 3, {A, A, R}, C::None},
-    {"lvconez", 3, {A, A, R}, C::None},
-    {"lvtorusz", 4, {A, A, R, R}, C::None},
-    {"lvtorusx", 4, {A, A, R, R}, C::None}, // 30
-    {"lvtorusy", 4, {A, A, R, R}, C::None},
-    {"lvellcylx", 4, {A, A, R, R}, C::None},
-    {"lvellcyly", 4, {A, A, R, R}, C::None},
-    {"lvellcylz", 4, {A, A, R, R}, C::None},
-    {"lvellconex", 4, {A, A, R, R}, C::None},
-    {"lvellconey", 4, {A, A, R, R}, C::None},
-    {"lvellconez", 4, {A, A, R, R}, C::None},
-    {"lvconvpoint", 4, {A, A, A, R}, C::None},
-    {"lvconvtriangle", 4, {A, A, A, R}, C::None},
-    {"lvconvcurve", 4, {A, A, A, R}, C::None}, // 40
-    {"lvscale3d", 4, {A, R, R, R}, C::Scales},
-    {"lvshift3d", 4, {A, R, R, R}, C::Accept},
-    {"lvnoiseg", 4, {A, R, R, R}, C::None},
-    {"lvellipsoid", 5, {A, A, R, R, R}, C::None},
-    {"lvblock", 5, {A, A, R, R, R}, C::None},
-    {"lvconvline", 5, {A, A, A, A, R}, C::None},
-    {"lvconvmesh", 5, {A, A, A, A, R}, C::None},
-    {"lvblenduni", 5, {R, R, R, R, R}, C::Blend},
-    {"lvblendint", 5, {R, R, R, R, R}, C::Blend},
-    {"lvtwistz", 5, {A, R, R, R, R}, C::Accept}, // 50
-    {"lvtwisty", 5, {A, R, R, R, R}, C::Accept},
-    {"lvtwistx", 5, {A, R, R, R, R}, C::Accept},
-    {"lvstretch3d", 5, {A, A, R, R, R}, C::Scales},
-    {"lvtaperz", 5, {A, R, R, R, R}, C::TaperScales},
-    {"lvtapery", 5, {A, R, R, R, R}, C::TaperScales},
-    {"lvtaperx", 5, {A, R, R, R, R}, C::TaperScales},
-    {"lvsoft", 6, {A, A, A, A, A, R}, C::ParameterArray},
-    {"lvblobby", 7, {A, A, A, A, A, A, R}, C::ParameterArray},
-    {"lvmetaball", 7, {A, A, A, A, A, A, R}, C::Accept},
-    {"lvfmapblob", 7, {A, R, A, A, A, A, A}, C::None}, // 60
-    {"lvsuperell", 7, {A, A, R, R, R, R, R}, C::None},
-    {"lvconvarc", 8, {A, A, A, A, A, A, A, R}, C::None},
-    {"lvBezierSplineF", 6, {A, R, R, R, A, A}, C::None},
-    {"lvCubicBSplineF", 6, {A, R, R, R, A, A}, C::None},
-    {"lvSpaceMapCubic", 4, {A, A, A, R}, C::None},
-};
-static_assert(sizeof(kBuiltins) / sizeof(kBuiltins[0]) == 66);
+#define LV_BUILTIN_TABLE_ROW(id, name, kinds, check) \
+    {name, countOf kinds, {LV_BUILTIN_KINDS kinds}, CheckKind::check},
+#define LV_BUILTIN_KINDS(...) __VA_ARGS__
+constexpr BuiltinRow kBuiltins[kBuiltinCount] = {LV_BUILTIN_ROWS(LV_BUILTIN_TABLE_ROW)};
+#undef LV_BUILTIN_KINDS
+#undef LV_BUILTIN_TABLE_ROW
+
+namespace {
+// Every row fits the argument vector; the mathematical rows take reals only, one each up to
+// sign and two from mod on (the interpreter reads their operands by that rule).
+constexpr bool rowsAreWellFormed() {
+    for (int row = 0; row < kBuiltinCount; ++row) {
+        const BuiltinRow& b = kBuiltins[row];
+        if (b.argumentCount < 1 || b.argumentCount > kMaxArguments) return false;
+        if (row >= kMathBuiltinCount) continue;
+        if (b.argumentCount != (row < rowOf(Builtin::Mod) ? 1 : 2)) return false;
+        for (int i = 0; i < b.argumentCount; ++i)
+            if (b.argumentKinds[i] != kArgReal) return false;
+    }
+    return true;
+}
+static_assert(rowsAreWellFormed());
+} // namespace
 
 // ORDER MESSAGE
 const char* const kMessages[kMessageCount] = {

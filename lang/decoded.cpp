@@ -11,8 +11,8 @@ namespace lv::lang {
 
 namespace {
 
-constexpr int kRowMax = 16;
-constexpr int kRowMin = 17;
+constexpr int kRowMax = rowOf(Builtin::Max);
+constexpr int kRowMin = rowOf(Builtin::Min);
 
 struct BadCode {
     int at;

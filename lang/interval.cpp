@@ -148,51 +148,52 @@ bool intervalSetOperation(int word, Interval l, Interval r, float alpha, Interva
 }
 
 bool intervalMath(int row, const Interval* args, float eps, Interval& out) {
-    const Interval pi = args[row >= 15 ? 1 : 0];
+    using B = Builtin;
+    const Interval pi = args[row >= rowOf(B::Mod) ? 1 : 0];
     const Interval q = args[0];
     const double lo = pi.lo, hi = pi.hi;
-    switch (row) {
-    case 0:
+    switch (static_cast<B>(row)) {
+    case B::Sqrt:
         if (lo < 0.0) return false;
         if (lo == hi) return exact(static_cast<float>(std::sqrt(lo)), out);
         return make(std::sqrt(lo), std::sqrt(hi), out);
-    case 1: return monotone([](double v) { return std::exp(v); }, lo, hi, true, out);
-    case 2:
+    case B::Exp: return monotone([](double v) { return std::exp(v); }, lo, hi, true, out);
+    case B::Log:
         if (!(lo > 0.0)) return false;
         return monotone([](double v) { return std::log(v); }, lo, hi, true, out);
-    case 3:
+    case B::Logd:
         if (!(lo > 0.0)) return false;
         return monotone([](double v) { return std::log10(v); }, lo, hi, true, out);
-    case 4:
+    case B::Sin:
         if (lo == hi) return exact(static_cast<float>(std::sin(lo)), out);
         return sineRange(lo, hi, 0.0, out);
-    case 5:
+    case B::Cos:
         if (lo == hi) return exact(static_cast<float>(std::cos(lo)), out);
         return sineRange(lo, hi, 3.14159265358979323846 / 2, out);
-    case 7:
+    case B::Asin:
         if (lo < -1.0 || hi > 1.0) return false;
         return monotone([](double v) { return std::asin(v); }, lo, hi, true, out);
-    case 8:
+    case B::Acos:
         if (lo < -1.0 || hi > 1.0) return false;
         return monotone([](double v) { return std::acos(v); }, lo, hi, false, out);
-    case 9: return monotone([](double v) { return std::atan(v); }, lo, hi, true, out);
-    case 10:
+    case B::Atan: return monotone([](double v) { return std::atan(v); }, lo, hi, true, out);
+    case B::Abs:
         if (lo >= 0.0) out = pi;
         else if (hi <= 0.0) out = {-pi.hi, -pi.lo};
         else out = {0.0f, std::max(-pi.lo, pi.hi)};
         return true;
-    case 11: return monotone([](double v) { return std::sinh(v); }, lo, hi, true, out);
-    case 12: {
+    case B::Sinh: return monotone([](double v) { return std::sinh(v); }, lo, hi, true, out);
+    case B::Cosh: {
         const double m = std::max(std::fabs(lo), std::fabs(hi));
         const double n = lo <= 0.0 && hi >= 0.0 ? 0.0 : std::min(std::fabs(lo), std::fabs(hi));
         return monotone([](double v) { return std::cosh(v); }, n, m, true, out);
     }
-    case 13: return monotone([](double v) { return std::tanh(v); }, lo, hi, true, out);
-    case 14:
+    case B::Tanh: return monotone([](double v) { return std::tanh(v); }, lo, hi, true, out);
+    case B::Sign:
         out = {pi.lo < 0.0f ? -1.0f : 1.0f, pi.hi < 0.0f ? -1.0f : 1.0f};
         return true;
-    case 16: out = {std::max(pi.lo, q.lo), std::max(pi.hi, q.hi)}; return true;
-    case 17: out = {std::min(pi.lo, q.lo), std::min(pi.hi, q.hi)}; return true;
+    case B::Max: out = {std::max(pi.lo, q.lo), std::max(pi.hi, q.hi)}; return true;
+    case B::Min: out = {std::min(pi.lo, q.lo), std::min(pi.hi, q.hi)}; return true;
     default: (void)eps; return false; // tan, integer division, atan2: no rule
     }
 }
@@ -201,10 +202,10 @@ namespace {
 
 // Rows of the primitives that have an interval rule here.
 struct PrimitiveRows {
-    int sphere = findBuiltin("lvsphere");
-    int cylinder[3] = {findBuiltin("lvcylinderx"), findBuiltin("lvcylindery"),
-                       findBuiltin("lvcylinderz")};
-    int block = findBuiltin("lvblock");
+    int sphere = rowOf(Builtin::LvSphere);
+    int cylinder[3] = {rowOf(Builtin::LvCylinderX), rowOf(Builtin::LvCylinderY),
+                       rowOf(Builtin::LvCylinderZ)};
+    int block = rowOf(Builtin::LvBlock);
 };
 
 const PrimitiveRows& primitiveRows() {

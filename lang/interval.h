@@ -35,7 +35,8 @@ bool intervalDiv(Interval l, Interval r, float eps, Interval& out);
 bool intervalSquare(Interval l, float eps, Interval& out);
 // The set operations &, @ (word kWordIntersect or kWordAt), | and \ for ALPHA in [0, 1].
 bool intervalSetOperation(int word, Interval l, Interval r, float alpha, Interval& out);
-// Math built-in rows 0..18 (args[0] is the last argument, as on the interpreter's stack).
+// Math built-in rows, row < kMathBuiltinCount (args[0] is the last argument, as on the
+// interpreter's stack).
 bool intervalMath(int row, const Interval* args, float eps, Interval& out);
 
 // The range of object's result with x and a (xSize + aSize values, in workspace order) in the

@@ -141,41 +141,45 @@ struct RowRule {
 using RuleTable = std::array<RowRule, kBuiltinCount>;
 
 RuleTable makeRules() {
+    using B = Builtin;
     RuleTable t{};
-    auto set = [&t](const char* name, Family f, int axis = 0) {
-        const int row = findBuiltin(name);
-        if (row >= 0 && row < kBuiltinCount) t[static_cast<std::size_t>(row)] = {f, axis};
+    auto set = [&t](B row, Family f, int axis = 0) {
+        t[static_cast<std::size_t>(rowOf(row))] = {f, axis};
     };
-    const char* const axes[3] = {"x", "y", "z"};
-    for (int a = 0; a < 3; ++a) {
-        const std::string s = axes[a];
-        set(("lvcone" + s).c_str(), Family::Cone, a);
-        set(("lvellcyl" + s).c_str(), Family::EllipticCylinder, a);
-        set(("lvellcone" + s).c_str(), Family::EllipticCone, a);
-        set(("lvtorus" + s).c_str(), Family::Torus, a);
-        set(("lvrotate3d" + s).c_str(), Family::Rotate, a);
-        set(("lvtwist" + s).c_str(), Family::Twist, a);
-        set(("lvtaper" + s).c_str(), Family::Taper, a);
-    }
-    set("lvellipsoid", Family::Ellipsoid);
-    set("lvsuperell", Family::Superellipsoid);
-    set("lvnoiseg", Family::Noise);
-    set("lvspacemapcubic", Family::SpaceMap);
-    set("lvshift3d", Family::Shift);
-    set("lvscale3d", Family::Scale);
-    set("lvstretch3d", Family::Stretch);
-    set("lvblenduni", Family::BlendUnion);
-    set("lvblendint", Family::BlendIntersection);
-    set("lvsoft", Family::Soft);
-    set("lvblobby", Family::Blobby);
-    set("lvmetaball", Family::Metaball);
-    set("lvfmapblob", Family::FieldMapBlob);
-    set("lvbeziersplinef", Family::Bezier);
-    set("lvcubicbsplinef", Family::BSpline);
-    set("lvconvpoint", Family::ConvolutionPoint);
-    set("lvconvline", Family::ConvolutionLine);
-    set("lvconvcurve", Family::ConvolutionCurve);
-    set("lvconvarc", Family::ConvolutionArc);
+    struct PerAxis {
+        Family family;
+        B rows[3]; // along x, y and z
+    };
+    const PerAxis perAxis[] = {
+        {Family::Cone, {B::LvConeX, B::LvConeY, B::LvConeZ}},
+        {Family::EllipticCylinder, {B::LvEllCylX, B::LvEllCylY, B::LvEllCylZ}},
+        {Family::EllipticCone, {B::LvEllConeX, B::LvEllConeY, B::LvEllConeZ}},
+        {Family::Torus, {B::LvTorusX, B::LvTorusY, B::LvTorusZ}},
+        {Family::Rotate, {B::LvRotate3dX, B::LvRotate3dY, B::LvRotate3dZ}},
+        {Family::Twist, {B::LvTwistX, B::LvTwistY, B::LvTwistZ}},
+        {Family::Taper, {B::LvTaperX, B::LvTaperY, B::LvTaperZ}},
+    };
+    for (const PerAxis& p : perAxis)
+        for (int a = 0; a < 3; ++a) set(p.rows[a], p.family, a);
+    set(B::LvEllipsoid, Family::Ellipsoid);
+    set(B::LvSuperEll, Family::Superellipsoid);
+    set(B::LvNoiseG, Family::Noise);
+    set(B::LvSpaceMapCubic, Family::SpaceMap);
+    set(B::LvShift3d, Family::Shift);
+    set(B::LvScale3d, Family::Scale);
+    set(B::LvStretch3d, Family::Stretch);
+    set(B::LvBlendUni, Family::BlendUnion);
+    set(B::LvBlendInt, Family::BlendIntersection);
+    set(B::LvSoft, Family::Soft);
+    set(B::LvBlobby, Family::Blobby);
+    set(B::LvMetaball, Family::Metaball);
+    set(B::LvFmapBlob, Family::FieldMapBlob);
+    set(B::LvBezierSplineF, Family::Bezier);
+    set(B::LvCubicBSplineF, Family::BSpline);
+    set(B::LvConvPoint, Family::ConvolutionPoint);
+    set(B::LvConvLine, Family::ConvolutionLine);
+    set(B::LvConvCurve, Family::ConvolutionCurve);
+    set(B::LvConvArc, Family::ConvolutionArc);
     return t;
 }
 

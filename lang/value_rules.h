@@ -121,47 +121,49 @@ inline float unary(int word, float v, float eps) {
     return word == kWordPlus ? v : -v;
 }
 
-// Mathematical built-in rows 0..18; args[0] is the last argument.
+// Mathematical built-in rows (row < kMathBuiltinCount); args[0] is the last argument, so
+// the first operand of the two-argument rows (mod onwards) is args[1].
 inline int math(int row, const float* args, float eps, float& out) {
-    double p = args[row >= 15 ? 1 : 0];
+    using B = Builtin;
+    double p = args[row >= rowOf(B::Mod) ? 1 : 0];
     double q = args[0];
-    switch (row) {
-    case 0:
+    switch (static_cast<B>(row)) {
+    case B::Sqrt:
         if (p < 0.0) return kMsgNegativeSqrt;
         out = toFloat(std::sqrt(p));
         break;
-    case 1: out = toFloat(std::exp(p)); break;
-    case 2:
-    case 3:
+    case B::Exp: out = toFloat(std::exp(p)); break;
+    case B::Log:
+    case B::Logd:
         if (p <= 0.0) return kMsgNegativeLog;
-        out = toFloat(row == 2 ? std::log(p) : std::log10(p));
+        out = toFloat(row == rowOf(B::Log) ? std::log(p) : std::log10(p));
         break;
-    case 4: out = toFloat(std::sin(p)); break;
-    case 5: out = toFloat(std::cos(p)); break;
-    case 6:
+    case B::Sin: out = toFloat(std::sin(p)); break;
+    case B::Cos: out = toFloat(std::cos(p)); break;
+    case B::Tan:
         if (std::fabs(std::cos(p)) < eps) return kMsgTanArgument;
         out = toFloat(std::tan(p));
         break;
-    case 7:
-    case 8:
+    case B::Asin:
+    case B::Acos:
         if (std::fabs(p) > 1.0) return kMsgArgumentRange;
-        out = toFloat(row == 7 ? std::asin(p) : std::acos(p));
+        out = toFloat(row == rowOf(B::Asin) ? std::asin(p) : std::acos(p));
         break;
-    case 9: out = toFloat(std::atan(p)); break;
-    case 10: out = toFloat(std::fabs(p)); break;
-    case 11: out = toFloat(std::sinh(p)); break;
-    case 12: out = toFloat(std::cosh(p)); break;
-    case 13: out = toFloat(std::tanh(p)); break;
-    case 14: out = p < 0.0 ? -1.0f : 1.0f; break;
-    case 15: {
+    case B::Atan: out = toFloat(std::atan(p)); break;
+    case B::Abs: out = toFloat(std::fabs(p)); break;
+    case B::Sinh: out = toFloat(std::sinh(p)); break;
+    case B::Cosh: out = toFloat(std::cosh(p)); break;
+    case B::Tanh: out = toFloat(std::tanh(p)); break;
+    case B::Sign: out = p < 0.0 ? -1.0f : 1.0f; break;
+    case B::Mod: {
         double P = floorOf(p + 0.5), Q = floorOf(q + 0.5);
         if (Q == 0.0 || std::isnan(Q)) return kMsgDivisionByZero;
         out = toFloat(truncOf(P / Q));
         break;
     }
-    case 16: out = maxOf(args[1], args[0]); break;
-    case 17: out = minOf(args[1], args[0]); break;
-    case 18: out = toFloat(std::atan2(p, q)); break;
+    case B::Max: out = maxOf(args[1], args[0]); break;
+    case B::Min: out = minOf(args[1], args[0]); break;
+    case B::Atan2: out = toFloat(std::atan2(p, q)); break;
     default: return kMsgBadCode;
     }
     return kNoFailure;

@@ -313,27 +313,28 @@ float noise(const float* args, CallContext& call) {
     return static_cast<float>(u1 * u2 * u3);
 }
 
+using B = lang::Builtin;
 constexpr RowEvaluate kRows[] = {
-    {22, sphere, sphereBatch},
-    {23, cylinder<0>, cylinderXBatch},
-    {24, cylinder<1>, cylinderYBatch},
-    {25, cylinder<2>, cylinderZBatch},
-    {26, cone<0>},
-    {27, cone<1>},
-    {28, cone<2>},
-    {29, torus<2>},
-    {30, torus<0>},
-    {31, torus<1>},
-    {32, ellipticCylinder<0>},
-    {33, ellipticCylinder<1>},
-    {34, ellipticCylinder<2>},
-    {35, ellipticCone<0>},
-    {36, ellipticCone<1>},
-    {37, ellipticCone<2>},
-    {43, noise},
-    {44, ellipsoid},
-    {45, block, blockBatch},
-    {61, superellipsoid},
+    {B::LvSphere, sphere, sphereBatch},
+    {B::LvCylinderX, cylinder<0>, cylinderXBatch},
+    {B::LvCylinderY, cylinder<1>, cylinderYBatch},
+    {B::LvCylinderZ, cylinder<2>, cylinderZBatch},
+    {B::LvConeX, cone<0>},
+    {B::LvConeY, cone<1>},
+    {B::LvConeZ, cone<2>},
+    {B::LvTorusZ, torus<2>},
+    {B::LvTorusX, torus<0>},
+    {B::LvTorusY, torus<1>},
+    {B::LvEllCylX, ellipticCylinder<0>},
+    {B::LvEllCylY, ellipticCylinder<1>},
+    {B::LvEllCylZ, ellipticCylinder<2>},
+    {B::LvEllConeX, ellipticCone<0>},
+    {B::LvEllConeY, ellipticCone<1>},
+    {B::LvEllConeZ, ellipticCone<2>},
+    {B::LvNoiseG, noise},
+    {B::LvEllipsoid, ellipsoid},
+    {B::LvBlock, block, blockBatch},
+    {B::LvSuperEll, superellipsoid},
 };
 
 } // namespace

@@ -109,11 +109,12 @@ float lvfmapblob(const float* args, CallContext& call) {
     return static_cast<float>(argAt(args, n, 1) - sum);
 }
 
+using B = lang::Builtin;
 constexpr RowEvaluate kRows[] = {
-    {57, lvsoft},
-    {58, lvblobby},
-    {59, lvmetaball},
-    {60, lvfmapblob},
+    {B::LvSoft, lvsoft},
+    {B::LvBlobby, lvblobby},
+    {B::LvMetaball, lvmetaball},
+    {B::LvFmapBlob, lvfmapblob},
 };
 
 } // namespace

@@ -28,16 +28,21 @@ Table buildTable() {
     Table table{};
     for (int row = lang::kMathBuiltinCount; row < lang::kBuiltinCount; ++row)
         table[row].check = checkFor(lang::kBuiltins[row].check);
-    for (auto family : {basicSolidRows(), operationRows(), convolutionRows(), blobRows(),
-                        splineRows()})
+    for (std::span<const RowEvaluate> family : primitiveFamilies())
         for (const RowEvaluate& r : family) {
-            table[r.row].evaluate = r.evaluate;
-            table[r.row].evaluateBatch = r.evaluateBatch;
+            table[lang::rowOf(r.row)].evaluate = r.evaluate;
+            table[lang::rowOf(r.row)].evaluateBatch = r.evaluateBatch;
         }
     return table;
 }
 
 } // namespace
+
+std::span<const std::span<const RowEvaluate>> primitiveFamilies() {
+    static const std::span<const RowEvaluate> families[] = {
+        basicSolidRows(), operationRows(), convolutionRows(), blobRows(), splineRows()};
+    return families;
+}
 
 const PrimitiveOps& primitiveOps(int row) {
     static const Table table = buildTable();

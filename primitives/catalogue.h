@@ -1,5 +1,6 @@
 #pragma once
-// The operations behind rows 19..65 of the built-in function table.
+// The operations behind the primitive rows of the built-in function table (every row from
+// kMathBuiltinCount on).
 #include "lang/runtime.h"
 
 namespace lv::prim {
@@ -33,7 +34,8 @@ struct PrimitiveOps {
     EvaluateBatchFn evaluateBatch = nullptr; // null: no batched form
 };
 
-// Operations of built-in row (19..65); rows outside that range have none.
+// Operations of built-in row (kMathBuiltinCount <= row < kBuiltinCount); rows outside that
+// range have none.
 const PrimitiveOps& primitiveOps(int row);
 
 } // namespace lv::prim

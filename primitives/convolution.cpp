@@ -206,9 +206,14 @@ float lvconvarc(const float* args, CallContext& call) {
     return static_cast<float>(sum - threshold);
 }
 
+using B = lang::Builtin;
 constexpr RowEvaluate kRows[] = {
-    {38, lvconvpoint}, {39, lvconvtriangle}, {40, lvconvcurve},
-    {46, lvconvline},  {47, lvconvmesh},     {62, lvconvarc},
+    {B::LvConvPoint, lvconvpoint},
+    {B::LvConvTriangle, lvconvtriangle},
+    {B::LvConvCurve, lvconvcurve},
+    {B::LvConvLine, lvconvline},
+    {B::LvConvMesh, lvconvmesh},
+    {B::LvConvArc, lvconvarc},
 };
 
 } // namespace

@@ -188,10 +188,23 @@ float blendIntersection(const float* args, CallContext&) {
     return static_cast<float>(f1 + f2 - std::sqrt(f1 * f1 + f2 * f2) + blendTerm(args));
 }
 
+using B = lang::Builtin;
 constexpr RowEvaluate kRows[] = {
-    {19, rotate<2>},  {20, rotate<1>},         {21, rotate<0>}, {41, scale},    {42, shift},
-    {48, blendUnion}, {49, blendIntersection}, {50, twist<2>},  {51, twist<1>}, {52, twist<0>},
-    {53, stretch},    {54, taper<2>},          {55, taper<1>},  {56, taper<0>}, {65, spaceMapCubic},
+    {B::LvRotate3dZ, rotate<2>},
+    {B::LvRotate3dY, rotate<1>},
+    {B::LvRotate3dX, rotate<0>},
+    {B::LvScale3d, scale},
+    {B::LvShift3d, shift},
+    {B::LvBlendUni, blendUnion},
+    {B::LvBlendInt, blendIntersection},
+    {B::LvTwistZ, twist<2>},
+    {B::LvTwistY, twist<1>},
+    {B::LvTwistX, twist<0>},
+    {B::LvStretch3d, stretch},
+    {B::LvTaperZ, taper<2>},
+    {B::LvTaperY, taper<1>},
+    {B::LvTaperX, taper<0>},
+    {B::LvSpaceMapCubic, spaceMapCubic},
 };
 
 } // namespace

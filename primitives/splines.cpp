@@ -176,9 +176,10 @@ float lvCubicBSplineF(const float* args, CallContext& call) {
     return static_cast<float>(v.clipped(kBSplineBias + sum));
 }
 
+using B = lang::Builtin;
 constexpr RowEvaluate kRows[] = {
-    {63, lvBezierSplineF},
-    {64, lvCubicBSplineF},
+    {B::LvBezierSplineF, lvBezierSplineF},
+    {B::LvCubicBSplineF, lvCubicBSplineF},
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -199,6 +200,29 @@ TEST(BuiltinRows, OneCaseForEveryRowInTableOrder) {
     ASSERT_EQ(rowCases().size(), static_cast<std::size_t>(kBuiltinCount));
     for (int row = 0; row < kBuiltinCount; ++row)
         EXPECT_STREQ(rowCases()[row].name, kBuiltins[row].name) << row;
+}
+
+// The enumerators come from the same list as the table: each names its own row, and the
+// lexer's lookup finds that row under the lower-cased name.
+TEST(BuiltinRows, EnumeratorsNameTheirRowsInTableOrder) {
+    struct Named {
+        Builtin id;
+        const char* name;
+    };
+#define LV_TEST_NAMED_ROW(id, name, kinds, check) {Builtin::id, name},
+    const Named named[] = {LV_BUILTIN_ROWS(LV_TEST_NAMED_ROW)};
+#undef LV_TEST_NAMED_ROW
+    ASSERT_EQ(std::size(named), static_cast<std::size_t>(kBuiltinCount));
+    for (int row = 0; row < kBuiltinCount; ++row) {
+        std::string lower = named[row].name;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        EXPECT_EQ(rowOf(named[row].id), row) << lower;
+        EXPECT_EQ(findBuiltin(lower), row) << lower;
+        EXPECT_STREQ(kBuiltins[row].name, named[row].name);
+    }
+    EXPECT_EQ(kMathBuiltinCount, rowOf(Builtin::Atan2) + 1);
+    EXPECT_EQ(findBuiltin("lvspacemapcubic"), kBuiltinCount - 1);
+    EXPECT_EQ(findBuiltin("lvspacemapcubic2"), -1);
 }
 
 TEST(BuiltinRows, ValuesAndRunTimeErrorsAtChosenPoints) {

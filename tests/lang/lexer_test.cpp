@@ -80,12 +80,12 @@ TEST(Lexer, NamesAreLoweredAndClassified) {
     EXPECT_EQ(l[6].kind, kLexA);
     EXPECT_EQ(l[7].kind, kLexArray);
     EXPECT_EQ(l[8].kind, kLexBuiltin);
-    EXPECT_EQ(findBuiltin(l[8].text), 4);
+    EXPECT_EQ(findBuiltin(l[8].text), rowOf(Builtin::Sin));
     EXPECT_EQ(l[9].kind, kLexBuiltin);
     EXPECT_EQ(l[10].kind, kLexXor);
     LexerState s;
     nextLexeme("lvCubicBSplineF", s);
-    EXPECT_EQ(s.builtinIndex, 64);
+    EXPECT_EQ(s.builtinIndex, rowOf(Builtin::LvCubicBSplineF));
 }
 
 TEST(Lexer, UnderscoreCannotStartAName) {
