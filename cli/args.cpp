@@ -72,9 +72,6 @@ bool parseFloat(const std::string& text, float& out) {
     return true;
 }
 
-namespace {
-// Items separated by commas and/or blanks; an empty item between two commas is kept (and
-// then rejected by the caller), an entirely blank text has no items.
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> items;
     if (text.find_first_not_of(" \t") == std::string::npos) return items;
@@ -94,7 +91,6 @@ std::vector<std::string> splitList(const std::string& text) {
         start = comma + 1;
     }
 }
-} // namespace
 
 bool parseFloatList(const std::string& text, std::vector<float>& out, std::string& error) {
     out.clear();

@@ -31,6 +31,9 @@ struct ParsedArgs {
 std::optional<ParsedArgs> parseArgs(int argc, char** argv, int first,
                                     const std::vector<FlagDef>& flags, std::string& error);
 
+// Items separated by commas and/or blanks; an empty item between two commas is kept (and
+// then rejected by the caller), an entirely blank text has no items.
+std::vector<std::string> splitList(const std::string& text);
 // Parses "V,V,..." (commas and/or blanks) into floats with the C locale. False on any bad
 // or non-finite item, with error naming it.
 bool parseFloatList(const std::string& text, std::vector<float>& out, std::string& error);

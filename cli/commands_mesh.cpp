@@ -1,6 +1,4 @@
 // lumovar mesh: polygonizes a model (or one object of a .lv file) into a mesh file.
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "cli/model_args.h"
 #include "cli/object_flags.h"
 #include "cli/outputs.h"
+#include "cli/progress.h"
 #include "cli/program.h"
 #include "cli/signals.h"
 #include "export/mesh_files.h"
@@ -39,28 +38,17 @@ const std::vector<FlagDef> kMeshFlags = {
 };
 
 // Applies --box, --grid, --a and --xc to the one object of a FILE.lv OBJECT model.
-int applyObjectFlags(const ParsedArgs& args, model::ModelObject& object) {
-    if (int s = applyBoxAndGrid(kCommand, args, object); s != kExitOk) return s;
+int applyObjectAndXcFlags(const ParsedArgs& args, model::ModelObject& object) {
+    if (int s = applyObjectFlags(kCommand, args, object, false); s != kExitOk) return s;
+    if (!args.has("--xc")) return kExitOk;
     std::string error;
     std::vector<float> v;
-    if (args.has("--a")) {
-        if (!parseFloatList(args.get("--a"), v, error))
-            return commandUsageError(kCommand, "--a: " + error);
-        if (static_cast<int>(v.size()) != object.aBindings.count())
-            return commandUsageError(kCommand, "--a must give " +
-                                                   std::to_string(object.aBindings.count()) +
-                                                   " values, got " + std::to_string(v.size()));
-        for (int i = 0; i < object.aBindings.count(); ++i)
-            model::setValue(object.aBindings, i, v[static_cast<std::size_t>(i)]);
-    }
-    if (args.has("--xc")) {
-        if (!parseFloatList(args.get("--xc"), v, error))
-            return commandUsageError(kCommand, "--xc: " + error);
-        if (static_cast<int>(v.size()) > object.xBindings.count() - 3)
-            return commandUsageError(kCommand, "--xc gives more values than x[4] onward");
-        for (std::size_t i = 0; i < v.size(); ++i)
-            model::setValue(object.xBindings, static_cast<int>(i) + 3, v[i]);
-    }
+    if (!parseFloatList(args.get("--xc"), v, error))
+        return commandUsageError(kCommand, "--xc: " + error);
+    if (static_cast<int>(v.size()) > object.xBindings.count() - 3)
+        return commandUsageError(kCommand, "--xc gives more values than x[4] onward");
+    for (std::size_t i = 0; i < v.size(); ++i)
+        model::setValue(object.xBindings, static_cast<int>(i) + 3, v[i]);
     return kExitOk;
 }
 
@@ -84,22 +72,16 @@ std::string emptyMessage(const model::ModelObject& o, const exporter::MeshGrid& 
 // first object whose surface does not cross its box. Progress goes to a terminal as
 // "Rendering N%" over the slices of all objects.
 exporter::ModelMesh polygonizeModel(model::Model& m, bool raw, bool prune) {
-    long long total = 0, done = 0;
+    int total = 0, done = 0;
     for (int i = 0; i < m.count(); ++i) total += m.object(i).grid[2];
-    const bool showProgress = isatty(STDERR_FILENO) != 0;
-    int shown = -1;
+    ProgressLine progress;
+    auto caption = percentCaption(progress, "");
     exporter::ModelMeshOptions options;
     options.raw = raw;
     options.prune = prune;
     options.empty = exporter::EmptyObject::Stop;
-    options.progress = [&](int, int) {
-        int percent = total > 0 ? static_cast<int>(100 * ++done / total) : 100;
-        if (showProgress && percent != shown)
-            std::fprintf(stderr, "\rRendering %d%%", shown = percent);
-    };
-    exporter::ModelMesh out = exporter::polygonizeModel(m, options);
-    if (showProgress) std::fprintf(stderr, "\n");
-    return out;
+    options.progress = [&](int, int) { caption(++done, total); };
+    return exporter::polygonizeModel(m, options);
 }
 
 } // namespace
@@ -131,15 +113,14 @@ int runMesh(int argc, char** argv) {
     model::ModelFileContents contents;
     int status = loadModelArgs(kCommand, args->positionals, args->get("--lib"), contents);
     if (status != kExitOk) return status;
-    std::vector<std::string> inputs = args->positionals;
-    inputs.push_back(args->get("--lib"));
-    for (int i = 0; i < contents.model.count(); ++i)
-        inputs.push_back(contents.model.object(i).sourcePath);
-    if ((status = checkOutputPath(kCommand, "-o", out, {}, inputs)) != kExitOk) return status;
+    if ((status = checkOutputPath(kCommand, "-o", out, {}, inputsOf(*args, contents.model))) !=
+        kExitOk)
+        return status;
     if (!applyEpsAlpha(args->get("--eps"), args->get("--alpha"))) return kExitUsage;
     if (!applyThreads(kCommand, *args)) return kExitUsage;
     lang::setConvolutionBounds(args->has("--prune-convolution"));
-    if (!modelFile && (status = applyObjectFlags(*args, contents.model.object(0))) != kExitOk)
+    if (!modelFile &&
+        (status = applyObjectAndXcFlags(*args, contents.model.object(0))) != kExitOk)
         return status;
     model::Model& m = contents.model;
     if (m.prepareFrame(0, 0.0f, 0.0f, 0.0f) == 0) {

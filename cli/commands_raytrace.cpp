@@ -15,7 +15,7 @@
 #include "export/povray_runner.h"
 #include "export/raytrace.h"
 #include "model/grid_sampler.h"
-#include "render/gl_context.h"
+#include "render/rgba_image.h"
 
 namespace lv::cli {
 
@@ -77,11 +77,9 @@ int readOptions(const ParsedArgs& args, const model::ModelFileContents& contents
             return usageError("--size must be W,H");
         request.width = size[0], request.height = size[1];
     }
-    if (request.width < 1 || request.height < 1 || request.width > render::kMaxImageSide ||
-        request.height > render::kMaxImageSide)
-        return usageError("picture size " + std::to_string(request.width) + "x" +
-                          std::to_string(request.height) + " is outside 1.." +
-                          std::to_string(render::kMaxImageSide));
+    if (!render::isPictureSize(request.width, request.height))
+        return usageError("picture size " +
+                          render::sizeOutsideText(request.width, request.height));
     if (args.has("--resolution") &&
         (!parseCount(args.get("--resolution"), request.resolution) || request.resolution < 1 ||
          request.resolution > kMaxResolution))
@@ -129,11 +127,8 @@ int runRaytrace(int argc, char** argv) {
     if (auto refusal = app::renderGuard(app::modelGuardState(contents.model, 0)))
         return userError(refusal->text);
     request.output = args->get("-o");
-    std::vector<std::string> inputs = args->positionals;
-    inputs.push_back(args->get("--lib"));
-    for (int i = 0; i < contents.model.count(); ++i)
-        inputs.push_back(contents.model.object(i).sourcePath);
-    if (int s = checkOutputPath(kCommand, "-o", request.output, {".png", ".bmp"}, inputs);
+    if (int s = checkOutputPath(kCommand, "-o", request.output, {".png", ".bmp"},
+                                inputsOf(*args, contents.model));
         s != kExitOk)
         return s;
     request.refuseFailures = true; // as render: a failed sample point draws no picture

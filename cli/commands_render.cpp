@@ -1,6 +1,4 @@
 // lumovar render and lumovar animate: pictures and films of a model, drawn headless.
-#include <unistd.h>
-
 #include <cstdio>
 #include <numeric>
 #include <tuple>
@@ -13,9 +11,11 @@
 #include "cli/model_args.h"
 #include "cli/object_flags.h"
 #include "cli/outputs.h"
+#include "cli/progress.h"
 #include "cli/signals.h"
 #include "cli/program.h"
 #include "export/image_files.h"
+#include "export/output_paths.h"
 #include "model/grid_sampler.h"
 #include "render/avi_file.h"
 #include "render/film_convert.h"
@@ -94,11 +94,9 @@ int applySize(const char* command, const ParsedArgs& args, model::Model& m) {
         m.settings.polyImage = {size[0], size[1]};
     }
     const model::ImageSize& s = m.settings.polyImage;
-    if (s.width < 1 || s.height < 1 || s.width > render::kMaxImageSide ||
-        s.height > render::kMaxImageSide)
-        return commandUsageError(command, "picture size " + std::to_string(s.width) + "x" +
-                                       std::to_string(s.height) + " is outside 1.." +
-                                       std::to_string(render::kMaxImageSide));
+    if (!render::isPictureSize(s.width, s.height))
+        return commandUsageError(command,
+                                 "picture size " + render::sizeOutsideText(s.width, s.height));
     return kExitOk;
 }
 
@@ -106,43 +104,6 @@ int requireGl(const char* command) {
     std::string error;
     if (render::headlessGlAvailable(error)) return kExitOk;
     return userError(command, error);
-}
-
-// Shows captions on a terminal, overwriting one line; elsewhere shows nothing.
-class ProgressLine {
-public:
-    ProgressLine() : terminal_(::isatty(STDERR_FILENO) == 1) {}
-    ~ProgressLine() { finish(); }
-    void show(const std::string& text) {
-        if (!terminal_ || text == last_) return;
-        std::fprintf(stderr, "\r%-40s", text.c_str());
-        std::fflush(stderr);
-        last_ = text;
-    }
-    void finish() {
-        if (!last_.empty()) std::fprintf(stderr, "\r%-40s\r", "");
-        last_.clear();
-    }
-
-private:
-    bool terminal_;
-    std::string last_;
-};
-
-// "Rendering N%" for a slice callback, after prefix.
-std::function<void(int, int)> percentCaption(ProgressLine& progress, const std::string& prefix) {
-    return [&progress, prefix](int done, int total) {
-        int percent = total > 0 ? static_cast<int>(100LL * done / total) : 100;
-        progress.show(prefix + "Rendering " + std::to_string(percent) + "%");
-    };
-}
-
-// Everything a render or animate run reads, for the same-file refusal of its outputs.
-std::vector<std::string> inputsOf(const ParsedArgs& args, const model::Model& m) {
-    std::vector<std::string> inputs = args.positionals;
-    inputs.push_back(args.get("--lib"));
-    for (int i = 0; i < m.count(); ++i) inputs.push_back(m.object(i).sourcePath);
-    return inputs;
 }
 
 // The common start of both commands: the model with the object flags and picture size
@@ -213,7 +174,7 @@ int renderSingle(Prepared& p, const std::string& out) {
         return userError("render", "nothing to draw: no object has a surface inside its box" +
                                        p.emptyHint + "; no picture written");
     if (!frame.image) return userError("render", frame.drawError);
-    StagedOutputs staged;
+    exporter::StagedOutputs staged;
     std::string error;
     if (!exporter::saveImage(staged.stage(out), frame.image, error) || !staged.commit(error)) {
         std::fprintf(stderr, "lumovar render: %s\n", error.c_str());
@@ -262,7 +223,7 @@ int animate(Prepared& p, const FilmOutputs& outputs) {
     }
     // Each frame is drawn when the film writer asks for it, written to its frame file, handed
     // to the film and dropped: memory does not grow with the number of rows.
-    StagedOutputs staged;
+    exporter::StagedOutputs staged;
     std::string filmStage = staged.stage(outputs.film);
     int next = 1;
     int status = kExitOk;
@@ -439,7 +400,7 @@ int runAnimate(int argc, char** argv) {
         return s;
     if (args->has("--frames")) {
         const std::string series = args->get("--frames");
-        std::string extension = lowerExtension(series);
+        std::string extension = exporter::lowerExtension(series);
         outputs.seriesBase = series.substr(0, series.size() - extension.size());
         outputs.seriesExtension = series.substr(series.size() - extension.size() + 1);
         int count = static_cast<int>(p.contents.timeRows.size());

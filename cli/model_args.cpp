@@ -110,4 +110,11 @@ int loadModelArgs(const char* command, const std::vector<std::string>& positiona
     return commandUsageError(command, "expected MODEL.lvm, or FILE.lv and OBJECT");
 }
 
+std::vector<std::string> inputsOf(const ParsedArgs& args, const model::Model& m) {
+    std::vector<std::string> inputs = args.positionals;
+    inputs.push_back(args.get("--lib"));
+    for (int i = 0; i < m.count(); ++i) inputs.push_back(m.object(i).sourcePath);
+    return inputs;
+}
+
 } // namespace lv::cli

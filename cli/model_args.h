@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/model_loading.h"
+#include "cli/args.h"
 #include "model/model_file.h"
 
 namespace lv::cli {
@@ -18,6 +19,10 @@ int loadModelArgs(const char* command, const std::vector<std::string>& positiona
 // Prints why a load stopped, as the command line words it; returns the exit status (kExitOk
 // for a load that did not stop).
 int reportLoad(const app::LoadOutcome& outcome);
+
+// Every file a run on m reads (the positionals, --lib and each object's source), for the
+// refusal of an output that would overwrite one of them.
+std::vector<std::string> inputsOf(const ParsedArgs& args, const model::Model& m);
 
 // True for a path ending in ".lvm".
 bool isModelFilePath(const std::string& path);

@@ -9,24 +9,9 @@ namespace lv::cli {
 
 namespace {
 
-// Items of a comma or blank separated list, kept as text.
-std::vector<std::string> splitItems(const std::string& text) {
-    std::vector<std::string> items;
-    std::string item;
-    for (char c : text + ",") {
-        if (c == ',' || c == ' ' || c == '\t') {
-            if (!item.empty()) items.push_back(item);
-            item.clear();
-        } else {
-            item += c;
-        }
-    }
-    return items;
-}
-
 int applyA(const char* command, const std::string& text, model::ModelObject& object,
            bool allowTime) {
-    std::vector<std::string> items = splitItems(text);
+    std::vector<std::string> items = splitList(text);
     if (static_cast<int>(items.size()) != object.aBindings.count())
         return commandUsageError(command, "--a must give " +
                                               std::to_string(object.aBindings.count()) +

@@ -1,53 +1,18 @@
 #pragma once
-// The files a command writes: names checked before any work, and all of a command's outputs
-// written under temporary names and put in place together only when every one was written.
+// The command line's check of the files a command will write.
 #include <string>
 #include <vector>
 
 namespace lv::cli {
 
-// Checks the output path given with flag before any work is done: its extension is one of
-// extensions (".bmp", ...; any letter case; not checked when extensions is empty), it is not a
-// folder, its folder exists and can be written, and it is not the same file as any of inputs
-// (links followed). Prints the reason as "lumovar COMMAND: FLAG PATH: ..." and returns
-// kExitUsage on a refusal, kExitOk otherwise.
+// Checks the output path given with flag before any work is done (exporter::outputPathProblem).
+// Prints the reason as "lumovar COMMAND: FLAG PATH: ..." and returns kExitUsage on a refusal,
+// kExitOk otherwise.
 int checkOutputPath(const char* command, const char* flag, const std::string& path,
                     const std::vector<std::string>& extensions,
                     const std::vector<std::string>& inputs);
 
-// The extension of path's last component with its dot, in lower case ("" when none).
-std::string lowerExtension(const std::string& path);
-
 // "cannot write 'PATH': REASON" failures of the writers all end a command with this status.
 constexpr int kExitUnwritable = 2;
-
-class StagedOutputs {
-public:
-    StagedOutputs() = default;
-    // Removes every staged file not yet put in place.
-    ~StagedOutputs();
-    StagedOutputs(const StagedOutputs&) = delete;
-    StagedOutputs& operator=(const StagedOutputs&) = delete;
-
-    // A fresh name beside target (".NAME.partPID_N.EXT" in target's folder, EXT being target's
-    // extension so that writers pick the same format), recorded for removal on a terminating
-    // signal, for the caller to write target's whole content into.
-    std::string stage(const std::string& target);
-
-    // Renames every staged file over its target, in the order staged. False with error set
-    // when a rename fails; the files not yet renamed are then removed.
-    bool commit(std::string& error);
-
-    // Removes every staged file not yet put in place.
-    void discard();
-
-private:
-    struct Entry {
-        std::string target;
-        std::string staged;
-        int registration = -1;
-    };
-    std::vector<Entry> entries_;
-};
 
 } // namespace lv::cli

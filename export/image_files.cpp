@@ -2,10 +2,10 @@
 
 #include <png.h>
 
-#include <cctype>
 #include <cstdint>
 
 #include "export/little_endian.h"
+#include "export/output_paths.h"
 #include "export/replacing_file.h"
 
 namespace lv::exporter {
@@ -45,18 +45,6 @@ std::vector<std::uint8_t> encodePng(const PackedDib& image, std::string& error) 
     return out;
 }
 
-bool endsWithIgnoringCase(const std::string& text, const std::string& suffix) {
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[text.size() - suffix.size() + i]);
-        if (std::tolower(c) != suffix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 } // namespace
 
@@ -76,7 +64,7 @@ bool writePngFile(const std::string& path, const PackedDib& image, std::string& 
 }
 
 ImageFormat imageFormatFromPath(const std::string& path) {
-    return endsWithIgnoringCase(path, ".png") ? ImageFormat::Png : ImageFormat::Bitmap;
+    return lowerExtension(path) == ".png" ? ImageFormat::Png : ImageFormat::Bitmap;
 }
 
 bool saveImage(const std::string& path, const std::optional<PackedDib>& image, std::string& error) {

@@ -21,7 +21,7 @@ bool writePngFile(const std::string& path, const PackedDib& image, std::string& 
 
 enum class ImageFormat { Bitmap, Png };
 
-// Png for a name ending in ".png" (any letter case); Bitmap for every other name.
+// Png for a name whose extension is ".png" (any letter case); Bitmap for every other name.
 ImageFormat imageFormatFromPath(const std::string& path);
 
 // Saves a captured image in the format its path names. Fails with "no rendered image" when

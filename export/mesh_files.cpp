@@ -1,6 +1,7 @@
 #include "export/mesh_files.h"
 
 #include "export/mesh_3mf.h"
+#include "export/output_paths.h"
 #include "export/replacing_file.h"
 
 #include <algorithm>
@@ -319,34 +320,21 @@ bool writeStl(ReplacingFile& file, const std::vector<MeshPart>& parts, std::stri
     return file.write(out.data(), out.size(), error);
 }
 
-std::string lowerExtension(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return "";
-    }
-    std::string ext = path.substr(dot + 1);
-    for (char& ch : ext) {
-        ch = (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
-    }
-    return ext;
-}
-
 } // namespace
 
 MeshFormat meshFormatFromPath(const std::string& path) {
     const std::string ext = lowerExtension(path);
-    if (ext == "poly")
+    if (ext == ".poly")
         return MeshFormat::Poly;
-    if (ext == "stl")
+    if (ext == ".stl")
         return MeshFormat::Stl;
-    if (ext == "obj")
+    if (ext == ".obj")
         return MeshFormat::Obj;
-    if (ext == "ply")
+    if (ext == ".ply")
         return MeshFormat::Ply;
-    if (ext == "wrl")
+    if (ext == ".wrl")
         return MeshFormat::Wrl;
-    if (ext == "3mf")
+    if (ext == ".3mf")
         return MeshFormat::ThreeMf;
     return MeshFormat::Unknown;
 }

@@ -188,9 +188,8 @@ struct PreviousContext {
 
 bool renderOffscreen(int width, int height, const std::function<void()>& draw, RgbaImage& out,
                      std::string& error) {
-    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) {
-        error = "image size " + std::to_string(width) + "x" + std::to_string(height) +
-                " is outside 1.." + std::to_string(kMaxImageSide);
+    if (!isPictureSize(width, height)) {
+        error = "image size " + sizeOutsideText(width, height);
         return false;
     }
     std::lock_guard<std::mutex> lock(gMutex);

@@ -3,6 +3,7 @@
 // any OpenGL or EGL header, so that windows and their users can name pictures without them.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace lv::render {
@@ -22,5 +23,16 @@ struct RgbaImage {
 
 // Largest width or height accepted for an offscreen picture.
 constexpr int kMaxImageSide = 8192;
+
+// Whether width x height is a size an offscreen picture may have.
+constexpr bool isPictureSize(int width, int height) {
+    return width >= 1 && height >= 1 && width <= kMaxImageSide && height <= kMaxImageSide;
+}
+
+// "WxH is outside 1..MAX": why a size is refused.
+inline std::string sizeOutsideText(int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height) + " is outside 1.." +
+           std::to_string(kMaxImageSide);
+}
 
 } // namespace lv::render

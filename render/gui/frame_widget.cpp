@@ -134,8 +134,7 @@ bool QtFrameWindow::drawScene(const SceneView&) {
 std::optional<RgbaImage> QtFrameWindow::capture(const SceneView&) {
     if (QThread::currentThread() != widget_->thread()) return std::nullopt;
     int width = clientWidth(), height = clientHeight();
-    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide)
-        return std::nullopt;
+    if (!isPictureSize(width, height)) return std::nullopt;
     return widget_->captureScene(width, height);
 }
 
