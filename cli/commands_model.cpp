@@ -1,6 +1,4 @@
 // lumovar scene: the ray-tracing scene text of a model file or of a one-object model.
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "cli/args.h"
@@ -18,18 +16,8 @@ const std::vector<FlagDef> kSceneFlags = {
 
 int usageError(const std::string& message) { return commandUsageError("scene", message); }
 
-bool parseFrame(const std::string& text, int& frame) {
-    if (text.empty() || text.size() > 9 ||
-        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
-        return false;
-    frame = std::stoi(text);
-    return true;
-}
-
-// Prints the scene text of frame (0: time defaults) of contents' model.
-int printScene(model::ModelFileContents& contents, int frame) {
-    model::TimeRow row;
-    if (frame >= 1) row = contents.timeRows[static_cast<std::size_t>(frame - 1)];
+// Prints the scene text of frame (0: time defaults; else row's time values) of contents' model.
+int printScene(model::ModelFileContents& contents, int frame, const model::TimeRow& row) {
     if (contents.model.prepareFrame(frame, row.t1, row.t2, row.t3) == 0) {
         std::fprintf(stderr, "lumovar scene: out of memory\n");
         return kExitUserError;
@@ -54,16 +42,13 @@ int runScene(int argc, char** argv) {
                    kSceneFlags);
         return kExitOk;
     }
-    int frame = 0;
-    if (args->has("--frame") && !parseFrame(args->get("--frame"), frame))
-        return usageError("--frame must be a whole number from 0");
     model::ModelFileContents contents;
     int status = loadModelArgs("scene", args->positionals, args->get("--lib"), contents);
     if (status != kExitOk) return status;
-    if (frame > static_cast<int>(contents.timeRows.size()))
-        return usageError("--frame " + std::to_string(frame) + " is beyond the " +
-                          std::to_string(contents.timeRows.size()) + " rows of the time curve");
-    return printScene(contents, frame);
+    int frame = 0;
+    model::TimeRow row;
+    if ((status = readFrameFlag("scene", *args, contents, frame, row)) != kExitOk) return status;
+    return printScene(contents, frame, row);
 }
 
 } // namespace lv::cli

@@ -57,17 +57,10 @@ bool parseCount(const std::string& text, int& value) {
 // Reads --frame, --size and --resolution into request.
 int readOptions(const ParsedArgs& args, const model::ModelFileContents& contents,
                 exporter::RaytraceRequest& request) {
-    if (args.has("--frame") && !parseCount(args.get("--frame"), request.frameIndex))
-        return usageError("--frame must be a whole number from 0");
-    const int rows = static_cast<int>(contents.timeRows.size());
-    if (request.frameIndex > rows)
-        return usageError("--frame " + std::to_string(request.frameIndex) + " is beyond the " +
-                          std::to_string(rows) + " rows of the time curve");
-    if (request.frameIndex >= 1) {
-        const model::TimeRow& row =
-            contents.timeRows[static_cast<std::size_t>(request.frameIndex - 1)];
-        request.t1 = row.t1, request.t2 = row.t2, request.t3 = row.t3;
-    }
+    model::TimeRow row;
+    if (int s = readFrameFlag(kCommand, args, contents, request.frameIndex, row); s != kExitOk)
+        return s;
+    if (request.frameIndex >= 1) request.t1 = row.t1, request.t2 = row.t2, request.t3 = row.t3;
     const model::ImageSize& own = contents.model.settings.rayImage;
     request.width = own.width, request.height = own.height;
     if (args.has("--size")) {

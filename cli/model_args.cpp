@@ -1,5 +1,7 @@
 #include "cli/model_args.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -115,6 +117,24 @@ std::vector<std::string> inputsOf(const ParsedArgs& args, const model::Model& m)
     inputs.push_back(args.get("--lib"));
     for (int i = 0; i < m.count(); ++i) inputs.push_back(m.object(i).sourcePath);
     return inputs;
+}
+
+int readFrameFlag(const char* command, const ParsedArgs& args,
+                  const model::ModelFileContents& contents, int& frame, model::TimeRow& row) {
+    frame = 0;
+    if (!args.has("--frame")) return kExitOk;
+    const std::string text = args.get("--frame");
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return commandUsageError(command, "--frame must be a whole number from 0");
+    frame = std::stoi(text);
+    const int rows = static_cast<int>(contents.timeRows.size());
+    if (frame > rows)
+        return commandUsageError(command, "--frame " + std::to_string(frame) +
+                                              " is beyond the " + std::to_string(rows) +
+                                              " rows of the time curve");
+    if (frame >= 1) row = contents.timeRows[static_cast<std::size_t>(frame - 1)];
+    return kExitOk;
 }
 
 } // namespace lv::cli

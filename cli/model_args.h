@@ -24,6 +24,13 @@ int reportLoad(const app::LoadOutcome& outcome);
 // refusal of an output that would overwrite one of them.
 std::vector<std::string> inputsOf(const ParsedArgs& args, const model::Model& m);
 
+// Reads --frame K (0: the time defaults, K >= 1: row K of contents' time curve) into frame and,
+// for K >= 1, that row's time values into row. Prints the refusal and returns kExitUsage for
+// anything but a whole number up to the number of rows; kExitOk otherwise (also without
+// --frame: frame 0).
+int readFrameFlag(const char* command, const ParsedArgs& args,
+                  const model::ModelFileContents& contents, int& frame, model::TimeRow& row);
+
 // True for a path ending in ".lvm".
 bool isModelFilePath(const std::string& path);
 
