@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "eval/batch_interpreter.h"
+#include "eval/interpreter.h"
 #include "lang/compiler.h"
-#include "lang/batch_interpreter.h"
-#include "lang/interpreter.h"
 
 namespace {
 
+using namespace lv::eval;
 using namespace lv::lang;
 using lv::bench::rIntersect;
 using lv::bench::rSubtract;

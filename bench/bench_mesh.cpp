@@ -12,10 +12,10 @@
 #include <unistd.h>
 
 #include "bench/bench_support.h"
+#include "eval/interpreter.h"
 #include "export/grid_mesh.h"
 #include "export/mesh_files.h"
 #include "export/mesh_orient.h"
-#include "lang/interpreter.h"
 #include "polygonize/polygonizer.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <cmath>
 
 #include "bench/bench_support.h"
+#include "eval/interpreter.h"
 #include "export/polygonize_mesh.h"
 #include "lang/compiler.h"
-#include "lang/interpreter.h"
 #include "polygonize/polygonizer.h"
 
 namespace {

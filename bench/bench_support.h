@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "eval/interpreter.h"
 #include "lang/compiler.h"
-#include "lang/interpreter.h"
 
 namespace lv::bench {
 
@@ -60,13 +60,13 @@ public:
         ws_.values[2] = z;
         float result = 0.0f;
         lang::RuntimeError error;
-        lang::executeObject(object_, ws_.values.data(), ws_.flags.data(), result, error);
+        eval::executeObject(object_, ws_.values.data(), ws_.flags.data(), result, error);
         return result;
     }
 
 private:
     const lang::CompiledObject& object_;
-    lang::Workspace ws_;
+    eval::Workspace ws_;
 };
 
 // This thread's processor time in milliseconds: figures that hold on a machine that other work

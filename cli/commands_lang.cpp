@@ -8,8 +8,8 @@
 #include "cli/commands.h"
 #include "cli/program.h"
 #include "cli/signals.h"
+#include "eval/interpreter.h"
 #include "lang/disassembler.h"
-#include "lang/interpreter.h"
 
 namespace lv::cli {
 
@@ -39,11 +39,11 @@ int usageError(const char* command, const std::string& message) {
 
 // Evaluates object at x (its a values already in the workspace); prints the value or the error.
 bool evaluatePoint(const LoadedProgram& program, const lang::CompiledObject& object,
-                   lang::Workspace& ws, const std::vector<float>& x, bool errorsToStdout) {
+                   eval::Workspace& ws, const std::vector<float>& x, bool errorsToStdout) {
     std::copy(x.begin(), x.end(), ws.values.begin());
     float result = 0.0f;
     lang::RuntimeError error;
-    if (lang::executeObject(object, ws.values.data(), ws.flags.data(), result, error) == 0) {
+    if (eval::executeObject(object, ws.values.data(), ws.flags.data(), result, error) == 0) {
         if (timedOut()) return false; // the caller reports the stop once
         if (errorsToStdout)
             std::printf("%s\n", runtimeErrorText(program, error).c_str());
@@ -57,7 +57,7 @@ bool evaluatePoint(const LoadedProgram& program, const lang::CompiledObject& obj
 
 // Streams points from in: one line each; blank lines and lines starting with # are skipped.
 int evaluateStream(const LoadedProgram& program, const lang::CompiledObject& object,
-                   lang::Workspace& ws, std::istream& in, const std::string& name) {
+                   eval::Workspace& ws, std::istream& in, const std::string& name) {
     std::string line;
     int lineNumber = 0;
     bool allOk = true;
@@ -84,7 +84,7 @@ int evaluateStream(const LoadedProgram& program, const lang::CompiledObject& obj
 
 // Evaluates at --x or at every point of --points, arming the timer first when given.
 int evaluateAll(const ParsedArgs& args, const LoadedProgram& program,
-                const lang::CompiledObject& object, lang::Workspace& ws, const double* timeout) {
+                const lang::CompiledObject& object, eval::Workspace& ws, const double* timeout) {
     std::string error;
     if (args.has("--x")) {
         std::vector<float> x;
@@ -176,7 +176,7 @@ int runEval(int argc, char** argv) {
         return usageError("eval", "--a must give " + std::to_string(object->aSize) +
                                       " values for " + object->name + ", got " +
                                       std::to_string(a.size()));
-    lang::Workspace ws(*object);
+    eval::Workspace ws(*object);
     std::copy(a.begin(), a.end(), ws.values.begin() + object->xSize);
     int result = evaluateAll(*args, program, *object, ws, timeout > 0 ? &timeout : nullptr);
     if (timedOut()) return reportTimeout("eval", object->name, timeout);

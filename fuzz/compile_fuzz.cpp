@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "eval/interpreter.h"
 #include "lang/compiler.h"
-#include "lang/interpreter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);
@@ -16,13 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lv::lang::compileProgram(text.c_str(), objects, errors, {});
     static const float kValues[] = {0.0f, 1.5f, -2.25f, 1e-7f, 3.0f, -1e30f, 0.5f};
     for (const auto& object : objects) {
-        lv::lang::Workspace ws(*object);
+        lv::eval::Workspace ws(*object);
         for (int point = 0; point < 3; ++point) {
             for (int i = 0; i < object->xSize + object->aSize; ++i)
                 ws.values[i] = kValues[(i + point * 3 + size) % 7];
             float result = 0.0f;
             lv::lang::RuntimeError error;
-            lv::lang::executeObjectBounded(*object, ws.values.data(), ws.flags.data(), result,
+            lv::eval::executeObjectBounded(*object, ws.values.data(), ws.flags.data(), result,
                                            error, 20000);
         }
     }

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "lang/batch_interpreter.h"
+#include "eval/batch_interpreter.h"
 
 namespace lv::model {
 
@@ -170,7 +170,7 @@ void GridSampler::sample(const float* xs, int cols, const float* ys, int rows, c
         return;
     }
     const std::size_t threads = static_cast<std::size_t>(pool_.threads());
-    const std::size_t unit = lang::kMaxBatchPoints;
+    const std::size_t unit = eval::kMaxBatchPoints;
     std::size_t size = (total + threads * kPartsPerThread - 1) / (threads * kPartsPerThread);
     size = std::max(unit, (size + unit - 1) / unit * unit);
     parts_.assign((total + size - 1) / size, Part{});
@@ -189,18 +189,18 @@ void GridSampler::sample(const float* xs, int cols, const float* ys, int rows, c
 
 void GridSampler::samplePart(Part& part, int thread, const Block& block) {
     auto& own = workspaces_[static_cast<std::size_t>(thread)];
-    if (!own) own = std::make_unique<lang::BatchWorkspace>(*slot_.object);
-    lang::BatchWorkspace& ws = *own;
+    if (!own) own = std::make_unique<eval::BatchWorkspace>(*slot_.object);
+    eval::BatchWorkspace& ws = *own;
     const lang::CompiledObject& object = *slot_.object;
     const int inputs = object.xSize + object.aSize;
     const int width = ws.points();
     const std::size_t planes = static_cast<std::size_t>(block.planes);
     const std::size_t cols = static_cast<std::size_t>(block.cols);
-    float results[lang::kMaxBatchPoints];
-    std::uint8_t ok[lang::kMaxBatchPoints];
-    lang::RuntimeError errors[lang::kMaxBatchPoints];
-    float px[lang::kMaxBatchPoints], py[lang::kMaxBatchPoints], pz[lang::kMaxBatchPoints];
-    std::size_t at[lang::kMaxBatchPoints]; // index into values of each point of the batch
+    float results[eval::kMaxBatchPoints];
+    std::uint8_t ok[eval::kMaxBatchPoints];
+    lang::RuntimeError errors[eval::kMaxBatchPoints];
+    float px[eval::kMaxBatchPoints], py[eval::kMaxBatchPoints], pz[eval::kMaxBatchPoints];
+    std::size_t at[eval::kMaxBatchPoints]; // index into values of each point of the batch
     // Grid position of the part's first point of a whole block; advanced point by point in
     // block order.
     std::size_t cp = part.first / planes;
@@ -234,7 +234,7 @@ void GridSampler::samplePart(Part& part, int thread, const Block& block) {
             else if (s == slot_.zIndex) std::copy_n(pz, count, in);
             else std::fill_n(in, count, slot_.inputs[static_cast<std::size_t>(s)]);
         }
-        const bool allOk = lang::executeBatch(ws, count, results, ok, errors) == 0;
+        const bool allOk = eval::executeBatch(ws, count, results, ok, errors) == 0;
         for (int k = 0; k < count; ++k) {
             if (allOk || ok[k]) {
                 block.values[at[k]] = results[k];

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "lang/batch_interpreter.h"
+#include "eval/batch_interpreter.h"
 #include "model/eval_bound.h"
 #include "model/model.h"
 #include "polygonize/pruned_polygonizer.h"
@@ -80,7 +80,7 @@ private:
 
     EvalSlot& slot_;
     WorkerPool pool_;
-    std::vector<std::unique_ptr<lang::BatchWorkspace>> workspaces_; // one per thread, made lazily
+    std::vector<std::unique_ptr<eval::BatchWorkspace>> workspaces_; // one per thread, made lazily
     std::vector<Part> parts_;
     BoundScratch boundScratch_;
 };

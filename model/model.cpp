@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "lang/interpreter.h"
+#include "eval/interpreter.h"
 #include "model/scene_text.h"
 #include "primitives/conventions.h"
 
@@ -163,7 +163,7 @@ float evaluateAt(EvalSlot& slot, float x, float y, float z) {
     if (slot.zIndex >= 0) slot.workspace[static_cast<std::size_t>(slot.zIndex)] = z;
     float result = 0.0f;
     lang::RuntimeError error;
-    if (lang::executeObject(*slot.object, slot.workspace.data(), slot.flags.data(), result,
+    if (eval::executeObject(*slot.object, slot.workspace.data(), slot.flags.data(), result,
                             error) != 0)
         return result;
     if (slot.failures++ == 0) slot.firstError = error;

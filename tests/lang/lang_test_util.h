@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "eval/interpreter.h"
 #include "lang/compiler.h"
-#include "lang/interpreter.h"
 
 namespace lv::lang::testing {
 
@@ -38,14 +38,14 @@ struct Outcome {
 
 inline Outcome run(const CompiledObject& object, const std::vector<float>& x,
                    const std::vector<float>& a = {}) {
-    Workspace ws(object);
+    eval::Workspace ws(object);
     for (std::size_t i = 0; i < x.size() && static_cast<int>(i) < object.xSize; ++i)
         ws.values[i] = x[i];
     for (std::size_t i = 0; i < a.size() && static_cast<int>(i) < object.aSize; ++i)
         ws.values[object.xSize + i] = a[i];
     Outcome out;
     RuntimeError error;
-    out.ok = executeObject(object, ws.values.data(), ws.flags.data(), out.value, error) == 1;
+    out.ok = eval::executeObject(object, ws.values.data(), ws.flags.data(), out.value, error) == 1;
     if (!out.ok)
         out.error = std::to_string(error.line) + ":" + std::to_string(error.column) + ": " +
                     error.message;

@@ -5,11 +5,14 @@
 #include <chrono>
 #include <thread>
 
-#include "lang/interpreter.h"
+#include "eval/interpreter.h"
 #include "lang_test_util.h"
 
 namespace lv::lang {
 namespace {
+
+using eval::executeObject;
+using eval::Workspace;
 
 // Lowers the process-wide stop after each test so that no other test sees it raised.
 struct StopGuard {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "eval/interpreter.h"
 #include "lang/compiler.h"
-#include "lang/interpreter.h"
 #include "lang/interval.h"
 #include "lang/interval_primitives.h"
 #include "lang/settings.h"
@@ -245,7 +245,7 @@ TEST(PrunedPolygonizer, CoarseGridsAndEmptyBoundsRunPlain) {
 struct Interpreted {
     explicit Interpreted(const lang::CompiledObject& o) : object(o), ws(o) {}
     const lang::CompiledObject& object;
-    lang::Workspace ws;
+    eval::Workspace ws;
     int failures = 0;
     std::string firstError;
 
@@ -253,7 +253,7 @@ struct Interpreted {
         ws.values[0] = x, ws.values[1] = y, ws.values[2] = z;
         float v = 0.0f;
         lang::RuntimeError error;
-        if (lang::executeObject(object, ws.values.data(), ws.flags.data(), v, error) == 1) return v;
+        if (eval::executeObject(object, ws.values.data(), ws.flags.data(), v, error) == 1) return v;
         if (failures++ == 0)
             firstError = std::string(error.message) + " " + std::to_string(error.line);
         return 0.0f;

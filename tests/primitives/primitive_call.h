@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "eval/interpreter.h"
 #include "lang/builtins.h"
 #include "lang/compiler.h"
-#include "lang/interpreter.h"
 #include "lang/runtime.h"
 #include "lang/settings.h"
 #include "lang/source_text.h"
@@ -128,11 +128,11 @@ public:
         if (object == nullptr) return NAN;
         EXPECT_EQ(object->xSize, static_cast<int>(x.size())) << name;
         EXPECT_EQ(object->aSize, static_cast<int>(a.size())) << name;
-        lang::Workspace space(*object);
+        eval::Workspace space(*object);
         std::copy(x.begin(), x.end(), space.values.begin());
         std::copy(a.begin(), a.end(), space.values.begin() + object->xSize);
         float result = NAN;
-        return lang::executeObject(*object, space.values.data(), space.flags.data(), result,
+        return eval::executeObject(*object, space.values.data(), space.flags.data(), result,
                                    error_) == 1
                    ? result
                    : NAN;

@@ -1,4 +1,4 @@
-#include "lang/interpreter.h"
+#include "eval/interpreter.h"
 
 #include <gtest/gtest.h>
 
@@ -6,13 +6,15 @@
 #include <thread>
 
 #include "lang/settings.h"
-#include "lang_test_util.h"
+#include "tests/lang/lang_test_util.h"
 
-namespace lv::lang {
+namespace lv::eval {
 namespace {
 
-using testing::evalExpr;
-using testing::evalLast;
+using namespace lang;
+
+using lang::testing::evalExpr;
+using lang::testing::evalLast;
 
 // Restores EPS and ALPHA after a test that changes them.
 struct SettingsGuard {
@@ -187,7 +189,7 @@ TEST(Interpreter, DeepExpressionsUseALargerValueStack) {
 }
 
 TEST(Interpreter, BoundedEvaluationStopsEndlessLoops) {
-    auto c = testing::compile("p(x[0], a[0]) { i = 0; while 1 loop i = i + 1; endloop; p = i; }");
+    auto c = lang::testing::compile("p(x[0], a[0]) { i = 0; while 1 loop i = i + 1; endloop; p = i; }");
     ASSERT_TRUE(c.errors.empty());
     Workspace ws(*c.objects[0]);
     float result = 0.0f;
@@ -199,7 +201,7 @@ TEST(Interpreter, BoundedEvaluationStopsEndlessLoops) {
 }
 
 TEST(Interpreter, TwoThreadsEvaluateTwoWorkspacesAtOnce) {
-    auto c = testing::compile(
+    auto c = lang::testing::compile(
         "p(x[3], a[0]) { array c[3]; c = [0.5, 0, 0]; i = 0; s = 0;\n"
         "while i < 50 loop s = s + lvsphere(x, c, 2) | x[2]; i = i + 1; endloop; p = s; }");
     ASSERT_TRUE(c.errors.empty());
@@ -227,4 +229,4 @@ TEST(Interpreter, TwoThreadsEvaluateTwoWorkspacesAtOnce) {
 }
 
 } // namespace
-} // namespace lv::lang
+} // namespace lv::eval

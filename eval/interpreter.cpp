@@ -1,17 +1,19 @@
-#include "lang/interpreter.h"
+#include "eval/interpreter.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "eval/value_rules.h"
 #include "lang/builtins.h"
 #include "lang/decoded.h"
 #include "lang/runtime.h"
 #include "lang/settings.h"
 #include "lang/stop_token.h"
-#include "lang/value_rules.h"
 #include "primitives/catalogue.h"
 
-namespace lv::lang {
+namespace lv::eval {
+
+using namespace lang;
 
 namespace {
 
@@ -292,4 +294,4 @@ int executeObjectBounded(const CompiledObject& object, float* workspace, int* fl
     return execute(object, workspace, flags, result, error, &budget);
 }
 
-} // namespace lv::lang
+} // namespace lv::eval

@@ -8,16 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "lang/batch_interpreter.h"
+#include "eval/batch_interpreter.h"
 #include "lang/builtins.h"
 #include "lang/settings.h"
 #include "tests/lang/lang_test_util.h"
 
-namespace lv::lang {
+namespace lv::eval {
 namespace {
 
-using testing::compile;
-using testing::Compiled;
+using namespace lang;
+
+using lang::testing::compile;
+using lang::testing::Compiled;
 
 // x and a values of one point.
 using Point = std::vector<float>;
@@ -320,4 +322,4 @@ TEST_F(BatchInterpreter, DeepExpressionsAndEpsChanges) {
 }
 
 } // namespace
-} // namespace lv::lang
+} // namespace lv::eval

@@ -4,7 +4,7 @@
 
 #include "lang/compiled_object.h"
 
-namespace lv::lang {
+namespace lv::eval {
 
 // Runs object on workspace (at least object.workspaceSize() reals, x at 0.., a at xSize..,
 // written by the caller) with a parallel array of flags. Returns 1 with result = F, or 0 with
@@ -13,22 +13,22 @@ namespace lv::lang {
 // grow with slots the code never checks. Allocates nothing. While evaluationStop()
 // (lang/stop_token.h) is raised it fails at once, and at the next loop step or call, with
 // "Bad code is generated for object".
-int executeObject(const CompiledObject& object, float* workspace, int* flags, float& result,
-                  RuntimeError& error);
+int executeObject(const lang::CompiledObject& object, float* workspace, int* flags, float& result,
+                  lang::RuntimeError& error);
 
 // As executeObject, but gives up with "Bad code is generated for object" once more than
 // stepLimit loop iterations and object calls have run (for harnesses fed arbitrary programs).
-int executeObjectBounded(const CompiledObject& object, float* workspace, int* flags,
-                         float& result, RuntimeError& error, long long stepLimit);
+int executeObjectBounded(const lang::CompiledObject& object, float* workspace, int* flags,
+                         float& result, lang::RuntimeError& error, long long stepLimit);
 
 // The memory one object's evaluations need, reusable across evaluations on one thread.
 struct Workspace {
     std::vector<float> values;
     std::vector<int> flags;
 
-    explicit Workspace(const CompiledObject& object)
+    explicit Workspace(const lang::CompiledObject& object)
         : values(static_cast<std::size_t>(object.workspaceSize()) + 1, 0.0f),
           flags(values.size(), 1) {}
 };
 
-} // namespace lv::lang
+} // namespace lv::eval

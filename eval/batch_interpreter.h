@@ -8,7 +8,7 @@
 #include "lang/compiled_object.h"
 #include "lang/decoded.h"
 
-namespace lv::lang {
+namespace lv::eval {
 
 // Most points one batch run evaluates.
 constexpr int kMaxBatchPoints = 64;
@@ -19,7 +19,7 @@ class BatchWorkspace {
 public:
     // Sized for object and its callees; large objects get fewer points per run, so that the
     // memory stays bounded. Slots the code never touches are never written.
-    explicit BatchWorkspace(const CompiledObject& object);
+    explicit BatchWorkspace(const lang::CompiledObject& object);
     ~BatchWorkspace();
     BatchWorkspace(const BatchWorkspace&) = delete;
     BatchWorkspace& operator=(const BatchWorkspace&) = delete;
@@ -32,12 +32,12 @@ public:
 
 private:
     friend struct BatchAccess;
-    friend int executeBatch(BatchWorkspace&, int, float*, std::uint8_t*, RuntimeError*);
+    friend int executeBatch(BatchWorkspace&, int, float*, std::uint8_t*, lang::RuntimeError*);
     struct FreeDeleter {
         void operator()(void* p) const;
     };
-    const CompiledObject* object_;
-    std::shared_ptr<const DecodedProgram> program_; // the object's, or decoded here
+    const lang::CompiledObject* object_;
+    std::shared_ptr<const lang::DecodedProgram> program_; // the object's, or decoded here
     int points_;
     std::unique_ptr<float[], FreeDeleter> values_; // workspaceSize() slots
     std::unique_ptr<int[], FreeDeleter> flags_;    // parallel to values_: the assigning run
@@ -55,6 +55,6 @@ private:
 // as executeObject reports that point's error. Returns the number of points that failed.
 // Honours evaluationStop() as executeObject does.
 int executeBatch(BatchWorkspace& workspace, int count, float* results, std::uint8_t* ok,
-                 RuntimeError* errors);
+                 lang::RuntimeError* errors);
 
-} // namespace lv::lang
+} // namespace lv::eval

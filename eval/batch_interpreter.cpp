@@ -1,4 +1,4 @@
-#include "lang/batch_interpreter.h"
+#include "eval/batch_interpreter.h"
 
 #include <algorithm>
 #include <array>
@@ -10,15 +10,17 @@
 #include <cstring>
 #include <new>
 
+#include "eval/value_rules.h"
 #include "lang/builtins.h"
 #include "lang/decoded.h"
 #include "lang/runtime.h"
 #include "lang/settings.h"
 #include "lang/stop_token.h"
-#include "lang/value_rules.h"
 #include "primitives/catalogue.h"
 
-namespace lv::lang {
+namespace lv::eval {
+
+using namespace lang;
 
 void BatchWorkspace::FreeDeleter::operator()(void* p) const { std::free(p); }
 
@@ -917,4 +919,4 @@ int executeBatch(BatchWorkspace& workspace, int count, float* results, std::uint
     return failures;
 }
 
-} // namespace lv::lang
+} // namespace lv::eval
