@@ -352,7 +352,8 @@ bool cosSin(Range theta, bool roundCos, Range& c, Range& s) {
     }
     const Interval t{down(theta.lo), up(theta.hi)};
     Interval ci, si;
-    if (!finite(t) || !intervalMath(5, &t, 0.0f, ci) || !intervalMath(4, &t, 0.0f, si))
+    if (!finite(t) || !intervalMath(rowOf(Builtin::Cos), &t, 0.0f, ci) ||
+        !intervalMath(rowOf(Builtin::Sin), &t, 0.0f, si))
         return false;
     c = of(ci);
     s = of(si);
