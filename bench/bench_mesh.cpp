@@ -8,7 +8,6 @@
 
 #include <ctime>
 #include <cstdio>
-#include <functional>
 #include <unistd.h>
 
 #include "bench/bench_support.h"
@@ -67,7 +66,7 @@ void meshPhases(benchmark::State& state) {
         long emitted = 0;
         auto count = [&](const double*, const double*, const double*, int) { ++emitted; };
         poly::PolygonizeRequest r = requestFor(grid);
-        r.sample = std::ref(f);
+        r.sample = f;
         r.emit_polygon = count;
         poly::polygonize(r);
         polygonize = msSince(start) - eval;
@@ -84,7 +83,7 @@ void meshPhases(benchmark::State& state) {
 
         start = Clock::now();
         const exporter::VertexFaces around(mesh);
-        exporter::orientOutward(mesh, around, std::ref(f));
+        exporter::orientOutward(mesh, around, f);
         exporter::chooseDiagonals(mesh, around);
         orient = msSince(start);
         orientBytes = mesh.faces.capacity() * sizeof(mesh.faces[0]) +

@@ -8,13 +8,14 @@
 
 #include "app/model_loading.h"
 #include "render/frame_window.h"
+#include "render/gl_context.h"
 #include "render/scene.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path examplesDir() { return fs::path(__FILE__).parent_path().parent_path() / "examples"; }
+fs::path examplesDir() { return fs::path(LV_SOURCE_DIR) / "examples"; }
 
 std::unique_ptr<lv::model::ModelFileContents> loadExample(const fs::path& path,
                                                           benchmark::State& state) {
