@@ -8,6 +8,7 @@
 #include <string>
 
 #include "lang/builtins.h"
+#include "lang/interval_triangle_field.h"
 
 namespace lv::lang {
 
@@ -131,6 +132,8 @@ enum class Family {
     ConvolutionLine,
     ConvolutionCurve,
     ConvolutionArc,
+    ConvolutionTriangle,
+    ConvolutionMesh,
 };
 
 struct RowRule {
@@ -180,6 +183,8 @@ RuleTable makeRules() {
     set(B::LvConvLine, Family::ConvolutionLine);
     set(B::LvConvCurve, Family::ConvolutionCurve);
     set(B::LvConvArc, Family::ConvolutionArc);
+    set(B::LvConvTriangle, Family::ConvolutionTriangle);
+    set(B::LvConvMesh, Family::ConvolutionMesh);
     return t;
 }
 
@@ -999,6 +1004,60 @@ bool boundConvolutionArcs(const PrimitiveCall& call, Interval& out) {
     return make(widen(difference(total, threshold), size + mag(threshold)), out);
 }
 
+// The float sum of the triangles' fields minus T, as the triangle and mesh primitives add them:
+// each field rounded to float and added to a float sum, so each step stays between the float
+// sums of the range ends (rounding is monotone).
+struct FloatSum {
+    Interval sum{0.0f, 0.0f};
+    bool add(Interval field) {
+        sum = {down(double(sum.lo) + field.lo), up(double(sum.hi) + field.hi)};
+        return finite(sum);
+    }
+    bool result(Interval threshold, Interval& out) const {
+        out = {down(double(sum.lo) - threshold.hi), up(double(sum.hi) - threshold.lo)};
+        return finite(out);
+    }
+};
+
+// Vertex number v of a mesh (1-based, truncated toward zero) as an element offset into an
+// array of count elements, or -1 when it names no whole vertex there or is not one value.
+long long meshVertexOffset(Interval v, int count) {
+    if (!isPoint(v) || !(v.lo >= 1.0f && v.lo < 2147483648.0f)) return -1;
+    const long long offset = 3LL * (static_cast<long long>(v.lo) - 1);
+    return offset + 3 <= count ? offset : -1;
+}
+
+// lvconvtriangle(x, vect, S, T) and lvconvmesh(x, vect, tri, S, T): triangles given by nine
+// coordinates each or by three vertex numbers into vect, all fixed values.
+bool boundConvolutionTriangles(const PrimitiveCall& call, bool mesh, Interval& out) {
+    if (call.argc != (mesh ? 5 : 4)) return false;
+    int nx = 0, n = 0, nv = 0, nt = 0;
+    const Interval* x = call.array(0, nx);
+    const Interval* strength = call.array(mesh ? 3 : 2, n);
+    const Interval* vect = call.array(1, nv);
+    const Interval* tri = mesh ? call.array(2, nt) : nullptr;
+    if (x == nullptr || nx != 3 || strength == nullptr || n < 1 || vect == nullptr)
+        return false;
+    if (mesh ? tri == nullptr || nt < 3LL * n : nv < 9LL * n) return false;
+    FloatSum total;
+    for (int i = 0; i < n; ++i) {
+        float corners[9];
+        for (int j = 0; j < 3; ++j) {
+            const long long at = mesh ? meshVertexOffset(tri[3 * i + j], nv) : 9LL * i + 3 * j;
+            if (at < 0) return false;
+            for (int k = 0; k < 3; ++k) {
+                double v = 0.0;
+                if (!pointValue(vect[at + k], v)) return false;
+                corners[3 * j + k] = static_cast<float>(v);
+            }
+        }
+        Interval field;
+        if (!triangleFieldRange(x, corners, strength[i], field) || !total.add(field))
+            return false;
+    }
+    return total.result(call.arg(call.argc - 1), out);
+}
+
 } // namespace
 
 bool boundPrimitive(const PrimitiveCall& call, Interval& out) {
@@ -1033,6 +1092,10 @@ bool boundPrimitive(const PrimitiveCall& call, Interval& out) {
         return convolutionBounds() &&
                boundConvolutionSegments(call, rule.family == Family::ConvolutionCurve, out);
     case Family::ConvolutionArc: return convolutionBounds() && boundConvolutionArcs(call, out);
+    case Family::ConvolutionTriangle:
+    case Family::ConvolutionMesh:
+        return convolutionBounds() &&
+               boundConvolutionTriangles(call, rule.family == Family::ConvolutionMesh, out);
     }
     return false;
 }

@@ -28,15 +28,17 @@ struct PrimitiveCall {
 // ranges; a transform also replaces its coordinate ranges by those of the moved point. False
 // (and no array changed) where nothing is proven: an unknown row, a call that may fail its
 // check or stop with an error, arguments that give the primitive's unusable-argument value or
-// a non-finite one, or a convolution field of segments or arcs while convolution bounds are
-// off. Convolution fields of triangles and meshes are never bounded.
+// a non-finite one, or a convolution field of segments, arcs, triangles or meshes while
+// convolution bounds are off.
 bool boundPrimitive(const PrimitiveCall& call, Interval& out);
 
-// Switch for the bounds of convolution fields of segments (lvconvline, lvconvcurve) and arcs
-// (lvconvarc): off unless turned on. The segment rule follows the closed form's single-precision
-// steps in interval arithmetic; the arc rule bounds the integral itself and adds an allowance
-// for the closed form's rounding that rests on an error estimate, not a proof. Process-wide,
-// like EPS.
+// Switch for the bounds of convolution fields of segments (lvconvline, lvconvcurve), arcs
+// (lvconvarc) and triangles (lvconvtriangle, lvconvmesh): off unless turned on. The segment rule
+// follows the closed form's single-precision steps in interval arithmetic; the arc rule bounds
+// the integral itself and adds an allowance for the closed form's rounding that rests on an
+// error estimate, not a proof; the triangle rule bounds the integral by the least and greatest
+// distances and adds an allowance for the closed form's rounding derived in
+// interval_triangle_field.cpp. Process-wide, like EPS.
 void setConvolutionBounds(bool on);
 bool convolutionBounds();
 
