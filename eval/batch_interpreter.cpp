@@ -893,6 +893,11 @@ bool Machine::call(const DecodedInstr& in, int height) {
 
 int executeBatch(BatchWorkspace& workspace, int count, float* results, std::uint8_t* ok,
                  RuntimeError* errors) {
+    return executeBatch(workspace, *workspace.program_, count, results, ok, errors);
+}
+
+int executeBatch(BatchWorkspace& workspace, const DecodedProgram& code, int count,
+                 float* results, std::uint8_t* ok, RuntimeError* errors) {
     if (count < 1 || count > workspace.points()) return 0;
     const CompiledObject& object = *workspace.object_;
     if (evaluationStop().stopRequested()) { // a stopped run fails every further point at once
@@ -902,7 +907,8 @@ int executeBatch(BatchWorkspace& workspace, int count, float* results, std::uint
         }
         return count;
     }
-    const DecodedProgram* program = workspace.program_.get();
+    const DecodedProgram* program =
+        code.stackNeed <= workspace.program_->stackNeed ? &code : workspace.program_.get();
     const int w = workspace.points();
     BatchAccess run{workspace, *program, w, results, errors, eps(), alpha()};
     const int stamp = run.nextStamp();

@@ -33,6 +33,8 @@ public:
 private:
     friend struct BatchAccess;
     friend int executeBatch(BatchWorkspace&, int, float*, std::uint8_t*, lang::RuntimeError*);
+    friend int executeBatch(BatchWorkspace&, const lang::DecodedProgram&, int, float*,
+                            std::uint8_t*, lang::RuntimeError*);
     struct FreeDeleter {
         void operator()(void* p) const;
     };
@@ -56,5 +58,10 @@ private:
 // Honours evaluationStop() as executeObject does.
 int executeBatch(BatchWorkspace& workspace, int count, float* results, std::uint8_t* ok,
                  lang::RuntimeError* errors);
+// The same, running program instead of the object's own code: program must compute what the
+// object computes for these inputs (such as its code shortened for a box that holds them) and
+// need no more stack than the object's code; one that needs more runs the object's own code.
+int executeBatch(BatchWorkspace& workspace, const lang::DecodedProgram& program, int count,
+                 float* results, std::uint8_t* ok, lang::RuntimeError* errors);
 
 } // namespace lv::eval

@@ -264,7 +264,8 @@ private:
     IntervalScratch& scratch_;
     std::size_t depth_;
     std::vector<Interval>& stack_; // the scratch's stack of this call depth
-    std::int8_t* decisions_;       // per instruction, which operand of a min/max won, or null
+    std::int8_t* decisions_;       // per instruction: which operand of a min/max won, whether a
+                                   // conditional jump jumped (Decision), or null
 };
 
 // nearest() of the interpreter over a range: the one whole number if it is the same
@@ -451,6 +452,11 @@ bool IntervalMachine::run(Interval& result) {
             const int t = truth(s.back(), eps_);
             s.pop_back();
             if (t < 0) return false; // the branch is not the same for the whole range
+            if (decisions_) {
+                const std::int8_t d = t == 0 ? std::int8_t{kJumps} : std::int8_t{kFallsThrough};
+                std::int8_t& seen = decisions_[ip];
+                seen = seen == kUnseen || seen == d ? d : std::int8_t{kUndecided};
+            }
             if (t == 0) ip = static_cast<std::size_t>(in.a) - 1;
             break;
         }

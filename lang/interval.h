@@ -49,18 +49,21 @@ bool boundObject(const CompiledObject& object, const Interval* inputs, Interval&
 bool boundObject(const CompiledObject& object, const Interval* inputs, Interval& result,
                  IntervalScratch& scratch, long long stepLimit = 100000);
 
-// What the bound learnt about one min or max instruction over the whole range.
-enum MinMaxDecision : std::int8_t {
+// What the bound learnt about one min, max or conditional jump over the whole range.
+enum Decision : std::int8_t {
     kUnseen = 0,     // never run
     kFirstWins = 1,  // every run returns its first argument (the top of the stack), strictly
     kSecondWins = 2, // every run returns its second argument, strictly
     kUndecided = 3,
+    kJumps = 4,        // every run of a conditional jump jumps (its condition is false)
+    kFallsThrough = 5, // every run of a conditional jump goes on to the next instruction
 };
 
 // The same, running program (object's own decoded code when null), which must compute what
 // object computes. With decisions, it is resized to program's length and, where the result
 // is true, tells for each kDMax and kDMin what every run of it returned over the whole range
-// (ties and NaN are never decided). Without a proven range the decisions mean nothing.
+// (ties and NaN are never decided), and for each kDJumpIfFalse whether every run of it jumped
+// or every run went on. Without a proven range the decisions mean nothing.
 bool boundObject(const CompiledObject& object, const DecodedProgram* program,
                  const Interval* inputs, Interval& result, IntervalScratch& scratch,
                  std::vector<std::int8_t>* decisions, long long stepLimit = 100000);

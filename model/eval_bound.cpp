@@ -9,8 +9,18 @@ bool boundAt(const EvalSlot& slot, const float lo[3], const float hi[3], lang::I
     return boundAt(slot, lo, hi, out, scratch);
 }
 
+const lang::DecodedProgram& BoundLevel::program() {
+    if (!made) {
+        made = true;
+        shorter = lang::shortenProgram(*base, decisions, shortened);
+        std::vector<std::int8_t>().swap(decisions); // no longer needed: the level may be held
+    }
+    return shorter ? shortened : *base;
+}
+
 bool boundAt(const EvalSlot& slot, const float lo[3], const float hi[3], lang::Interval& out,
-             BoundScratch& scratch) {
+             BoundScratch& scratch, std::shared_ptr<BoundLevel>* level) {
+    if (level) level->reset();
     if (!slot.object || slot.workspace.empty()) return false;
     const lang::CompiledObject& object = *slot.object;
     const std::size_t inputs = static_cast<std::size_t>(object.xSize + object.aSize);
@@ -38,16 +48,15 @@ bool boundAt(const EvalSlot& slot, const float lo[3], const float hi[3], lang::I
                 return false;
         return true;
     };
-    while (scratch.depth > 0 && !holds(scratch.levels[scratch.depth - 1])) --scratch.depth;
+    while (scratch.depth > 0 && !holds(*scratch.levels[scratch.depth - 1])) --scratch.depth;
     const lang::DecodedProgram* program = object.decoded.get();
+    std::size_t from = 0; // levels[from - 1] is the one whose program is bounded (0: none)
     for (std::size_t d = scratch.depth; d > 0; --d) { // the innermost shortened program
-        BoundLevel& level = scratch.levels[d - 1];
-        if (!level.made) {
-            level.made = true;
-            level.shorter = lang::shortenProgram(*level.base, level.decisions, level.shortened);
-        }
-        if (level.shorter) {
-            program = &level.shortened;
+        BoundLevel& outer = *scratch.levels[d - 1];
+        const lang::DecodedProgram& shortest = outer.program();
+        if (outer.shorter) {
+            program = &shortest;
+            from = d;
             break;
         }
     }
@@ -55,18 +64,27 @@ bool boundAt(const EvalSlot& slot, const float lo[3], const float hi[3], lang::I
         return lang::boundObject(object, ranges.data(), out, scratch.interval);
     const bool proven = lang::boundObject(object, program, ranges.data(), out, scratch.interval,
                                           &scratch.decisions);
-    if (proven && scratch.depth < kMaxBoundLevels) {
-        if (scratch.levels.size() <= scratch.depth) scratch.levels.emplace_back();
-        BoundLevel& level = scratch.levels[scratch.depth++];
-        level.object = &object;
-        level.root = object.decoded;
-        level.ranges.assign(ranges.begin(), ranges.end());
-        level.base = program;
-        level.decisions.swap(scratch.decisions);
-        level.made = false;
-        level.shorter = false;
+    if (!proven) return false;
+    if (scratch.depth >= kMaxBoundLevels) {
+        if (level) *level = scratch.levels[scratch.depth - 1];
+        return true;
     }
-    return proven;
+    if (scratch.levels.size() <= scratch.depth) scratch.levels.emplace_back();
+    std::shared_ptr<BoundLevel>& slotLevel = scratch.levels[scratch.depth];
+    // A level someone still holds stays as it is: this box gets a new one.
+    if (!slotLevel || slotLevel.use_count() > 1) slotLevel = std::make_shared<BoundLevel>();
+    BoundLevel& made = *slotLevel;
+    made.object = &object;
+    made.root = object.decoded;
+    made.outer = from > 0 ? scratch.levels[from - 1] : nullptr;
+    made.ranges.assign(ranges.begin(), ranges.end());
+    made.base = program;
+    made.decisions.swap(scratch.decisions);
+    made.made = false;
+    made.shorter = false;
+    ++scratch.depth;
+    if (level) *level = slotLevel;
+    return true;
 }
 
 } // namespace lv::model

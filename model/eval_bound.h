@@ -1,7 +1,6 @@
 #pragma once
 // Interval bounds of a model object over a box of sample positions, for pruned polygonizing.
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -11,25 +10,33 @@
 namespace lv::model {
 
 // A proven bound that later bounds of boxes inside it build on: the min and max instructions
-// it decided, and the program shortened by them (made when a box inside first asks for it).
+// it decided, and the program shortened by them (made when first asked for). That program
+// gives the object's values bit for bit at every point of the box, and no point there fails.
 struct BoundLevel {
     const lang::CompiledObject* object = nullptr;
     std::shared_ptr<const lang::DecodedProgram> root; // the object's code, kept alive
+    std::shared_ptr<const BoundLevel> outer; // the level whose program base is, kept alive
     std::vector<lang::Interval> ranges;  // the inputs it was proven for
     const lang::DecodedProgram* base = nullptr; // the program that was bounded
     std::vector<std::int8_t> decisions;
     bool made = false;      // whether shortened holds the shortened program
     bool shorter = false;   // whether anything was left out of it
     lang::DecodedProgram shortened;
+
+    // The program that evaluates the object at the points of the box: shortened where
+    // anything was left out, else base. Makes it on the first call (not thread-safe; later
+    // calls only read).
+    const lang::DecodedProgram& program();
 };
 
 // Storage that boundAt keeps from one call to the next: one per thread. It also keeps the
 // proven bounds of the boxes that hold the latest box, nested, so that a box inside them is
-// bounded with the shortest of their programs (exact there, and cheaper).
+// bounded with the shortest of their programs (exact there, and cheaper). A level handed out
+// by boundAt stays as it is while the caller holds it.
 struct BoundScratch {
     std::vector<lang::Interval> ranges;
     lang::IntervalScratch interval;
-    std::deque<BoundLevel> levels; // reused; a deque keeps each level's program in place
+    std::vector<std::shared_ptr<BoundLevel>> levels; // reused where no one else holds them
     std::size_t depth = 0;         // levels in use
     std::vector<std::int8_t> decisions;
 };
@@ -47,7 +54,10 @@ bool boundAt(const EvalSlot& slot, const float lo[3], const float hi[3], lang::I
 // the box of an earlier call whose bound was proven (with the same other values), the program
 // shortened by that bound's decided min and max instructions is bounded instead: the same
 // values at every point there, so the result stays sound.
+// With level, it is also given the level of the box where the bound is proven and
+// kMaxBoundLevels allow one more (else the innermost level that holds the box, or null): its
+// program() evaluates the object exactly at every point of the box.
 bool boundAt(const EvalSlot& slot, const float lo[3], const float hi[3], lang::Interval& out,
-             BoundScratch& scratch);
+             BoundScratch& scratch, std::shared_ptr<BoundLevel>* level = nullptr);
 
 } // namespace lv::model

@@ -126,14 +126,22 @@ void WorkerPool::run(int count, const std::function<void(int, int)>& task) {
     if (error) std::rethrow_exception(error);
 }
 
-// One contiguous range of the points to sample, with what went wrong in it.
-struct GridSampler::Part {
+// A run of the points to sample (positions first..end of the block's order) evaluated by one
+// program (null: the object's own).
+struct GridSampler::Piece {
     std::size_t first = 0, end = 0;
+    const lang::DecodedProgram* program = nullptr;
+};
+
+// The pieces one task samples, with what went wrong in them.
+struct GridSampler::Part {
+    std::size_t first = 0, end = 0; // pieces_[first..end)
     long long failures = 0;
     lang::RuntimeError firstError;
 };
 
-// The grid of one call and the points of it to sample (all of them when points is null).
+// The grid of one call and the order of the points to sample: order[n] is the index into
+// values of the n-th (n itself when order is null).
 struct GridSampler::Block {
     const float* xs;
     int cols;
@@ -141,7 +149,7 @@ struct GridSampler::Block {
     const float* zs;
     int planes;
     float* values;
-    const std::size_t* points;
+    const std::size_t* order;
 };
 
 GridSampler::GridSampler(EvalSlot& slot, int threads)
@@ -153,9 +161,54 @@ bool GridSampler::bound(const float lo[3], const float hi[3], lang::Interval& ou
     return boundAt(slot_, lo, hi, out, boundScratch_);
 }
 
+poly::ValueBound GridSampler::valueBound(const float lo[3], const float hi[3]) {
+    lang::Interval range;
+    std::shared_ptr<BoundLevel> level;
+    if (!boundAt(slot_, lo, hi, range, boundScratch_, &level)) return {};
+    return {range.lo, range.hi, true, std::move(level)};
+}
+
+void GridSampler::groupByToken(const std::size_t* points, std::size_t total,
+                               const void* const* tokens) {
+    // Group 0 holds the points without a token, in order; every other group one program.
+    groupOf_.resize(total);
+    groupPrograms_.assign(1, nullptr);
+    tokenGroups_.clear();
+    programGroups_.clear();
+    const void* last = nullptr;
+    std::size_t lastGroup = 0;
+    for (std::size_t k = 0; k < total; ++k) {
+        const void* token = tokens[k];
+        if (token != last && token != nullptr) {
+            last = token;
+            auto [at, added] = tokenGroups_.try_emplace(token, 0);
+            if (added) {
+                // Made here, on the calling thread; the workers only read it.
+                auto* level = static_cast<BoundLevel*>(const_cast<void*>(token));
+                if (level->object == slot_.object.get() && level->root == slot_.object->decoded) {
+                    const lang::DecodedProgram* program = &level->program();
+                    auto [group, fresh] =
+                        programGroups_.try_emplace(program, groupPrograms_.size());
+                    if (fresh) groupPrograms_.push_back(program);
+                    at->second = group->second;
+                }
+            }
+            lastGroup = at->second;
+        }
+        groupOf_[k] = token == nullptr ? 0 : lastGroup;
+    }
+    groupStart_.assign(groupPrograms_.size() + 1, 0);
+    for (std::size_t k = 0; k < total; ++k) ++groupStart_[groupOf_[k] + 1];
+    for (std::size_t g = 1; g < groupStart_.size(); ++g) groupStart_[g] += groupStart_[g - 1];
+    order_.resize(total);
+    for (std::size_t k = 0; k < total; ++k)
+        order_[groupStart_[groupOf_[k]]++] = points ? points[k] : k;
+    // groupStart_[g] is now where group g ends.
+}
+
 void GridSampler::sample(const float* xs, int cols, const float* ys, int rows, const float* zs,
                          int planes, float* values, const std::size_t* points,
-                         std::size_t count) {
+                         std::size_t count, const void* const* tokens) {
     if (cols < 1 || rows < 1 || planes < 1) return;
     const std::size_t total = points ? count
                                      : static_cast<std::size_t>(cols) *
@@ -173,10 +226,40 @@ void GridSampler::sample(const float* xs, int cols, const float* ys, int rows, c
     const std::size_t unit = eval::kMaxBatchPoints;
     std::size_t size = (total + threads * kPartsPerThread - 1) / (threads * kPartsPerThread);
     size = std::max(unit, (size + unit - 1) / unit * unit);
-    parts_.assign((total + size - 1) / size, Part{});
-    for (std::size_t i = 0; i < parts_.size(); ++i)
-        parts_[i].first = i * size, parts_[i].end = std::min(total, (i + 1) * size);
-    const Block block{xs, cols, ys, zs, planes, values, points};
+    pieces_.clear();
+    parts_.clear();
+    // Cuts [first, end) of the order into pieces of at most size points, each a part.
+    auto cut = [&](std::size_t first, std::size_t end, const lang::DecodedProgram* program) {
+        for (std::size_t at = first; at < end; at += size) {
+            pieces_.push_back({at, std::min(end, at + size), program});
+            parts_.push_back({pieces_.size() - 1, pieces_.size(), 0, {}});
+        }
+    };
+    const std::size_t* order = points;
+    if (!tokens) {
+        cut(0, total, nullptr);
+    } else {
+        groupByToken(points, total, tokens);
+        order = order_.data();
+        cut(0, groupStart_[0], nullptr); // in order: the first error is the earliest point's
+        // Groups gathered into parts of about size points; a larger one is cut.
+        std::size_t begin = groupStart_[0];
+        for (std::size_t g = 1; g < groupPrograms_.size(); ++g) {
+            const std::size_t end = groupStart_[g];
+            if (end - begin >= size) {
+                cut(begin, end, groupPrograms_[g]);
+            } else {
+                if (parts_.empty() || parts_.back().end != pieces_.size() ||
+                    pieces_.back().program == nullptr ||
+                    pieces_.back().end - pieces_[parts_.back().first].first >= size)
+                    parts_.push_back({pieces_.size(), pieces_.size(), 0, {}});
+                pieces_.push_back({begin, end, groupPrograms_[g]});
+                parts_.back().end = pieces_.size();
+            }
+            begin = end;
+        }
+    }
+    const Block block{xs, cols, ys, zs, planes, values, order};
     pool_.run(static_cast<int>(parts_.size()), [&](int index, int thread) {
         samplePart(parts_[static_cast<std::size_t>(index)], thread, block);
     });
@@ -201,47 +284,53 @@ void GridSampler::samplePart(Part& part, int thread, const Block& block) {
     lang::RuntimeError errors[eval::kMaxBatchPoints];
     float px[eval::kMaxBatchPoints], py[eval::kMaxBatchPoints], pz[eval::kMaxBatchPoints];
     std::size_t at[eval::kMaxBatchPoints]; // index into values of each point of the batch
-    // Grid position of the part's first point of a whole block; advanced point by point in
-    // block order.
-    std::size_t cp = part.first / planes;
-    std::size_t p = part.first % planes;
-    std::size_t c = cp % cols;
-    std::size_t r = cp / cols;
-    for (std::size_t first = part.first; first < part.end; first += static_cast<std::size_t>(width)) {
-        const int count = static_cast<int>(std::min<std::size_t>(width, part.end - first));
-        if (block.points) {
-            for (int k = 0; k < count; ++k) {
-                const std::size_t index = block.points[first + static_cast<std::size_t>(k)];
-                const std::size_t point = index / planes;
-                at[k] = index;
-                px[k] = block.xs[point % cols], py[k] = block.ys[point / cols];
-                pz[k] = block.zs[index % planes];
-            }
-        } else {
-            for (int k = 0; k < count; ++k) {
-                at[k] = first + static_cast<std::size_t>(k);
-                px[k] = block.xs[c], py[k] = block.ys[r], pz[k] = block.zs[p];
-                if (++p == planes) {
-                    p = 0;
-                    if (++c == cols) c = 0, ++r;
+    for (std::size_t piece = part.first; piece < part.end; ++piece) {
+        const Piece& run = pieces_[piece];
+        // Grid position of the piece's first point of a whole block; advanced point by point
+        // in block order.
+        std::size_t cp = run.first / planes;
+        std::size_t p = run.first % planes;
+        std::size_t c = cp % cols;
+        std::size_t r = cp / cols;
+        for (std::size_t first = run.first; first < run.end;
+             first += static_cast<std::size_t>(width)) {
+            const int count = static_cast<int>(std::min<std::size_t>(width, run.end - first));
+            if (block.order) {
+                for (int k = 0; k < count; ++k) {
+                    const std::size_t index = block.order[first + static_cast<std::size_t>(k)];
+                    const std::size_t point = index / planes;
+                    at[k] = index;
+                    px[k] = block.xs[point % cols], py[k] = block.ys[point / cols];
+                    pz[k] = block.zs[index % planes];
+                }
+            } else {
+                for (int k = 0; k < count; ++k) {
+                    at[k] = first + static_cast<std::size_t>(k);
+                    px[k] = block.xs[c], py[k] = block.ys[r], pz[k] = block.zs[p];
+                    if (++p == planes) {
+                        p = 0;
+                        if (++c == cols) c = 0, ++r;
+                    }
                 }
             }
-        }
-        for (int s = 0; s < inputs; ++s) {
-            float* in = ws.input(s);
-            if (s == slot_.xIndex) std::copy_n(px, count, in);
-            else if (s == slot_.yIndex) std::copy_n(py, count, in);
-            else if (s == slot_.zIndex) std::copy_n(pz, count, in);
-            else std::fill_n(in, count, slot_.inputs[static_cast<std::size_t>(s)]);
-        }
-        const bool allOk = eval::executeBatch(ws, count, results, ok, errors) == 0;
-        for (int k = 0; k < count; ++k) {
-            if (allOk || ok[k]) {
-                block.values[at[k]] = results[k];
-                continue;
+            for (int s = 0; s < inputs; ++s) {
+                float* in = ws.input(s);
+                if (s == slot_.xIndex) std::copy_n(px, count, in);
+                else if (s == slot_.yIndex) std::copy_n(py, count, in);
+                else if (s == slot_.zIndex) std::copy_n(pz, count, in);
+                else std::fill_n(in, count, slot_.inputs[static_cast<std::size_t>(s)]);
             }
-            block.values[at[k]] = failedEvaluationValue();
-            if (part.failures++ == 0) part.firstError = errors[k];
+            const int failed =
+                run.program ? eval::executeBatch(ws, *run.program, count, results, ok, errors)
+                            : eval::executeBatch(ws, count, results, ok, errors);
+            for (int k = 0; k < count; ++k) {
+                if (failed == 0 || ok[k]) {
+                    block.values[at[k]] = results[k];
+                    continue;
+                }
+                block.values[at[k]] = failedEvaluationValue();
+                if (part.failures++ == 0) part.firstError = errors[k];
+            }
         }
     }
 }

@@ -4,6 +4,7 @@
 // evaluateAt called point by point in the block's order, for any number of threads.
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "eval/batch_interpreter.h"
@@ -55,33 +56,45 @@ public:
     // counted in the slot as evaluateAt counts them. With points, only the count points whose
     // indexes (increasing) are points[0..count) are sampled, the others left as they are: the
     // failures and the first error are those of evaluateAt over the listed points in order.
+    // tokens (one per listed point, or per point without points) may hold, for some points, a
+    // token that valueBound of this sampler gave for a box holding the point and that is still
+    // held: those points run the program of that box (the same values, no failures) in any
+    // order, grouped by token; the others (null) keep the full program and their order.
     void sample(const float* xs, int cols, const float* ys, int rows, const float* zs,
                 int planes, float* values, const std::size_t* points = nullptr,
-                std::size_t count = 0);
+                std::size_t count = 0, const void* const* tokens = nullptr);
 
-    // The polygonizer's block callback: sample over the block's grid and listed points.
+    // The polygonizer's block callback: sample over the block's grid, listed points and tokens.
     void sample(const poly::SampleBlock& b) {
-        sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values, b.points, b.count);
+        sample(b.xs, b.cols, b.ys, b.rows, b.zs, b.planes, b.values, b.points, b.count,
+               b.tokens);
     }
 
     // boundAt for the slot, reusing the sampler's storage from call to call (one thread).
     bool bound(const float lo[3], const float hi[3], lang::Interval& out);
-    // The same as the polygonizer's bound callback: an unproven bound where bound fails.
-    poly::ValueBound valueBound(const float lo[3], const float hi[3]) {
-        lang::Interval range;
-        if (!bound(lo, hi, range)) return {};
-        return {range.lo, range.hi, true};
-    }
+    // The polygonizer's bound callback: an unproven bound where bound fails; a proven one
+    // carries as token the box's level (eval_bound.h), for sample.
+    poly::ValueBound valueBound(const float lo[3], const float hi[3]);
 
 private:
     struct Part;
+    struct Piece;
     struct Block;
     void samplePart(Part& part, int thread, const Block& block);
+    // order_ and pieces_ for points grouped by tokens (the untokened ones first, in order).
+    void groupByToken(const std::size_t* points, std::size_t total, const void* const* tokens);
 
     EvalSlot& slot_;
     WorkerPool pool_;
     std::vector<std::unique_ptr<eval::BatchWorkspace>> workspaces_; // one per thread, made lazily
     std::vector<Part> parts_;
+    std::vector<Piece> pieces_;       // runs of order_ evaluated by one program
+    std::vector<std::size_t> order_;  // indexes into values, in the order they are evaluated
+    std::vector<std::size_t> groupOf_; // per point: its group (0: no token)
+    std::vector<std::size_t> groupStart_;
+    std::vector<const lang::DecodedProgram*> groupPrograms_; // per group (0: null)
+    std::unordered_map<const void*, std::size_t> tokenGroups_;
+    std::unordered_map<const lang::DecodedProgram*, std::size_t> programGroups_;
     BoundScratch boundScratch_;
 };
 

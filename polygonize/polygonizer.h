@@ -14,6 +14,10 @@ using SampleFn = FunctionRef<float(float x, float y, float z)>;
 // F at (xs[c], ys[r], zs[p]) goes to values[(r * cols + c) * planes + p]: that index is the
 // order in which one-point sampling visits them (rows, then columns, then planes). When points
 // is set, only the count points whose indexes are points[0..count) (increasing) are wanted.
+// tokens, where set, goes with the wanted points (points[k] has tokens[k], or point n has
+// tokens[n] when points is null): a bound's token (pruned_polygonizer.h) of a box that holds
+// the point, or null. A sampler may evaluate the points that have a token in any order, by
+// what the token stands for (they never fail); those without one keep their order.
 struct SampleBlock {
     const float* xs;
     int cols;
@@ -24,6 +28,7 @@ struct SampleBlock {
     float* values;
     const std::size_t* points = nullptr;
     std::size_t count = 0;
+    const void* const* tokens = nullptr;
 };
 // Samples a whole block, or its listed points in index order; must give what SampleFn would
 // give point by point. Values of points not listed may be left as they are.

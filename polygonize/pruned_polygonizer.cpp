@@ -30,7 +30,8 @@ std::vector<double> positions(double min, double max, int cells) {
 }
 
 // The sides of the cells of the run, one slab of slices at a time (the two most recent slabs
-// are kept: a plane of points touches at most two).
+// are kept: a plane of points touches at most two), with the token of the innermost proven
+// block that holds each visited cell.
 class CellSides {
 public:
     CellSides(const PolygonizeRequest& r, BoundFn bound, const PruneOptions& options,
@@ -38,10 +39,7 @@ public:
         : r_(r), bound_(bound), options_(options), stats_(stats),
           height_(std::max(options.blockCells, kFinestBlock)), xs_(positions(r.xmin, r.xmax, r.nx)),
           ys_(positions(r.ymin, r.ymax, r.ny)), zs_(positions(r.zmin, r.zmax, r.nz)) {
-        for (Slab& s : slabs_) {
-            s.index = -1;
-            s.side.assign(static_cast<std::size_t>(height_) * r.nx * r.ny, 0);
-        }
+        for (Slab& s : slabs_) s.index = -1;
     }
 
     // Sides of the cells of slice i (1-based), row by row (ny rows of nx cells): 1 or -1 for a
@@ -53,10 +51,24 @@ public:
         return s.side.data() + static_cast<std::size_t>(local) * r_.ny * r_.nx;
     }
 
+    // The tokens of the cells of slice i, as slice gives their sides: 0 for none, else one more
+    // than a number that token() turns into the token. Valid as long as slice(i).
+    const std::uint32_t* tokens(int i) {
+        const Slab& s = slab((i - 1) / height_);
+        const int local = (i - 1) % height_;
+        return s.token.data() + static_cast<std::size_t>(local) * r_.ny * r_.nx;
+    }
+    const void* token(int i, std::uint32_t number) {
+        return number == 0 ? nullptr
+                           : slab((i - 1) / height_).tokens[number - 1].get();
+    }
+
 private:
     struct Slab {
         int index;
         std::vector<std::int8_t> side;
+        std::vector<std::uint32_t> token;
+        std::vector<std::shared_ptr<const void>> tokens; // held while the slab is kept
     };
 
     const Slab& slab(int index) {
@@ -69,25 +81,36 @@ private:
 
     void fill(Slab& s, int index) {
         s.index = index;
-        std::fill(s.side.begin(), s.side.end(), 0);
+        const std::size_t cells =
+            static_cast<std::size_t>(std::min(height_, r_.nz)) * r_.nx * r_.ny;
+        s.side.assign(cells, 0);
+        s.token.assign(cells, 0);
+        s.tokens.clear();
+        // Blocks four times as wide as the slab is high come first: where a bound decides
+        // parts of the object for all of them, the blocks inside run less of it.
+        const int wide = 4 * height_;
         const int i0 = index * height_ + 1, i1 = std::min(r_.nz, i0 + height_ - 1);
-        for (int j = 1; j <= r_.ny; j += height_)
-            for (int k = 1; k <= r_.nx; k += height_)
-                refine(s, i0, i1, j, std::min(r_.ny, j + height_ - 1), k,
-                       std::min(r_.nx, k + height_ - 1), height_);
+        for (int j = 1; j <= r_.ny; j += wide)
+            for (int k = 1; k <= r_.nx; k += wide)
+                refine(s, i0, i1, j, std::min(r_.ny, j + wide - 1), k,
+                       std::min(r_.nx, k + wide - 1), wide, 0);
     }
 
-    // Bounds the block of cells; skips it when one side is proven, else refines it by four
-    // along each axis down to the finest block.
-    void refine(Slab& s, int i0, int i1, int j0, int j1, int k0, int k1, int size) {
+    // Bounds the block of cells (at most size wide in X and Y); skips it when one side is
+    // proven, else refines it by four across X and Y, and along Z once as wide as high, down
+    // to the finest block, whose cells get the token of the innermost proven block holding
+    // them (inherited: that of the blocks around this one).
+    void refine(Slab& s, int i0, int i1, int j0, int j1, int k0, int k1, int size,
+                std::uint32_t inherited) {
         const float lo[3] = {static_cast<float>(xs_[k0 - 1]), static_cast<float>(ys_[j0 - 1]),
                              static_cast<float>(zs_[i0 - 1])};
         const float hi[3] = {static_cast<float>(xs_[k1]), static_cast<float>(ys_[j1]),
                              static_cast<float>(zs_[i1])};
         ++stats_.bounds;
-        const int proven = boundSide(bound_(lo, hi));
+        ValueBound bound = bound_(lo, hi);
+        const int proven = boundSide(bound);
+        const int base = (s.index * height_) + 1;
         if (proven != 0) {
-            const int base = (s.index * height_) + 1;
             for (int i = i0; i <= i1; ++i)
                 for (int j = j0; j <= j1; ++j)
                     for (int k = k0; k <= k1; ++k)
@@ -96,13 +119,28 @@ private:
             if (options_.skipped_block) options_.skipped_block(i0, i1, j0, j1, k0, k1, proven > 0);
             return;
         }
+        std::uint32_t token = inherited;
+        if (bound.proven && bound.token) {
+            s.tokens.push_back(std::move(bound.token));
+            token = static_cast<std::uint32_t>(s.tokens.size());
+        }
         const int sub = size / 4;
-        if (sub < kFinestBlock) return;
-        for (int i = i0; i <= i1; i += sub)
+        if (sub < kFinestBlock) {
+            if (token == 0) return;
+            for (int i = i0; i <= i1; ++i)
+                for (int j = j0; j <= j1; ++j)
+                    std::fill_n(s.token.data() +
+                                    (static_cast<std::size_t>(i - base) * r_.ny + (j - 1)) * r_.nx +
+                                    (k0 - 1),
+                                k1 - k0 + 1, token);
+            return;
+        }
+        const int high = std::min(height_, sub);
+        for (int i = i0; i <= i1; i += high)
             for (int j = j0; j <= j1; j += sub)
                 for (int k = k0; k <= k1; k += sub)
-                    refine(s, i, std::min(i1, i + sub - 1), j, std::min(j1, j + sub - 1), k,
-                           std::min(k1, k + sub - 1), sub);
+                    refine(s, i, std::min(i1, i + high - 1), j, std::min(j1, j + sub - 1), k,
+                           std::min(k1, k + sub - 1), sub, token);
     }
 
     const PolygonizeRequest& r_;
@@ -125,16 +163,25 @@ public:
     void sample(const SampleBlock& b) {
         const std::size_t total = static_cast<std::size_t>(b.cols) * b.rows * b.planes;
         wanted_.clear();
+        wantedTokens_.clear();
         side_.resize(total);
         for (int p = 0; p < b.planes; ++p) classifyPlane(b, p);
-        for (std::size_t n = 0; n < total; ++n)
-            if (side_[n] == 0) wanted_.push_back(n);
+        const std::size_t planes = static_cast<std::size_t>(b.planes);
+        bool anyToken = false;
+        for (std::size_t n = 0; n < total; ++n) {
+            if (side_[n] != 0) continue;
+            wanted_.push_back(n);
+            const void* token = tokenAt(n % planes, n / planes);
+            wantedTokens_.push_back(token);
+            anyToken = anyToken || token != nullptr;
+        }
         const std::size_t count = wanted_.size();
         stats_.evaluated += static_cast<long long>(count);
         stats_.skipped += static_cast<long long>(total - count);
         if (count > 0 && r_.sample_block) {
             SampleBlock part = b;
             if (count < total) part.points = wanted_.data(), part.count = count;
+            if (anyToken) part.tokens = wantedTokens_.data();
             r_.sample_block(part);
         } else {
             for (std::size_t n : wanted_) {
@@ -152,33 +199,52 @@ public:
     }
 
 private:
+    struct Touch {
+        int slice = -1;
+        std::vector<std::int8_t> side;
+        std::vector<std::uint32_t> token; // numbers for CellSides::token
+    };
+
     // side_ for the points of plane p of the block: 0 where a cell around the point is
     // visited, else the side of the skipped cells around it (sound bounds give them all the
     // same side, since they all hold the point).
     void classifyPlane(const SampleBlock& b, int p) {
         const int plane = plane_ + p;
-        const std::int8_t* below = plane >= 1 ? pointSides(plane) : nullptr;
-        const std::int8_t* above = plane + 1 <= r_.nz ? pointSides(plane + 1) : nullptr;
+        const Touch* below = plane >= 1 ? &pointSides(plane) : nullptr;
+        const Touch* above = plane + 1 <= r_.nz ? &pointSides(plane + 1) : nullptr;
+        if (static_cast<std::size_t>(p) >= around_.size()) around_.resize(p + 1);
+        around_[static_cast<std::size_t>(p)] = {below, above};
         const std::size_t points = static_cast<std::size_t>(b.rows) * b.cols;
         const std::size_t planes = static_cast<std::size_t>(b.planes);
         for (std::size_t n = 0; n < points; ++n) {
-            std::int8_t side = below ? below[n] : above[n];
-            if (below && above && above[n] == 0) side = 0;
+            std::int8_t side = below ? below->side[n] : above->side[n];
+            if (below && above && above->side[n] == 0) side = 0;
             side_[n * planes + static_cast<std::size_t>(p)] = side;
         }
     }
 
-    // For the points of a plane, row by row: 0 where a visited cell of slice i (1-based) has
-    // the point as a corner, else the side of the skipped cells of the slice around it. Kept
-    // for the two most recent slices, as each serves two planes.
-    const std::int8_t* pointSides(int i) {
+    // The token of a visited cell around point n of plane p of the block (classified), or null.
+    const void* tokenAt(std::size_t p, std::size_t n) {
+        for (const Touch* t : {around_[p].below, around_[p].above})
+            if (t && t->side[n] == 0 && t->token[n] != 0)
+                return sides_.token(t->slice, t->token[n]);
+        return nullptr;
+    }
+
+    // For the points of a plane, row by row: side 0 where a visited cell of slice i (1-based)
+    // has the point as a corner, with the token of such a cell, else the side of the skipped
+    // cells of the slice around it. Kept for the two most recent slices, as each serves two
+    // planes.
+    const Touch& pointSides(int i) {
         for (Touch& t : touch_)
-            if (t.slice == i) return t.side.data();
+            if (t.slice == i) return t;
         Touch& t = touch_[0].slice < touch_[1].slice ? touch_[0] : touch_[1];
         t.slice = i;
         const int nx = r_.nx, ny = r_.ny, cols = nx + 1;
         t.side.resize(static_cast<std::size_t>(ny + 1) * cols);
+        t.token.assign(t.side.size(), 0);
         const std::int8_t* cells = sides_.slice(i);
+        const std::uint32_t* tokens = sides_.tokens(i);
         for (int row = 0; row <= ny; ++row) { // the side of one cell holding the point
             const std::int8_t* line = cells + static_cast<std::size_t>(std::min(row, ny - 1)) * nx;
             std::int8_t* out = t.side.data() + static_cast<std::size_t>(row) * cols;
@@ -186,18 +252,20 @@ private:
             out[nx] = line[nx - 1];
         }
         for (int j = 0; j < ny; ++j) { // the corners of every visited cell
-            const std::int8_t* line = cells + static_cast<std::size_t>(j) * nx;
+            const std::size_t first = static_cast<std::size_t>(j) * nx;
+            const std::int8_t* line = cells + first;
+            const std::uint32_t* numbers = tokens + first;
             std::int8_t* out = t.side.data() + static_cast<std::size_t>(j) * cols;
-            for (int k = 0; k < nx; ++k)
-                if (line[k] == 0) out[k] = out[k + 1] = out[k + cols] = out[k + cols + 1] = 0;
+            std::uint32_t* token = t.token.data() + static_cast<std::size_t>(j) * cols;
+            for (int k = 0; k < nx; ++k) {
+                if (line[k] != 0) continue;
+                out[k] = out[k + 1] = out[k + cols] = out[k + cols + 1] = 0;
+                const std::uint32_t own = numbers[k];
+                if (own != 0) token[k] = token[k + 1] = token[k + cols] = token[k + cols + 1] = own;
+            }
         }
-        return t.side.data();
+        return t;
     }
-
-    struct Touch {
-        int slice = -1;
-        std::vector<std::int8_t> side;
-    };
 
     const PolygonizeRequest& r_;
     CellSides& sides_;
@@ -205,6 +273,12 @@ private:
     int plane_ = 0;                  // grid plane of the block's first plane
     std::vector<std::size_t> wanted_; // indexes of the block's points to sample
     std::vector<std::int8_t> side_;   // per point of the block: 0 sampled, else its side
+    struct Around {
+        const Touch* below;
+        const Touch* above;
+    };
+    std::vector<Around> around_;      // per plane of the block: the slices around it
+    std::vector<const void*> wantedTokens_; // the tokens of the points in wanted_
     Touch touch_[2];
 };
 

@@ -2,14 +2,25 @@
 // Polygonizer that skips blocks of cells which a bound proves to lie on one side of the
 // surface. The polygons, their order and the values of every evaluated point are those of
 // polygonize; only the points that no surviving cell reads are left unevaluated.
+#include <memory>
+#include <utility>
+
 #include "polygonize/polygonizer.h"
 
 namespace lv::poly {
 
 // What a bound callback proves about every value sample could return inside a box.
 struct ValueBound {
+    ValueBound() = default;
+    ValueBound(double low, double high, bool isProven, std::shared_ptr<const void> of = {})
+        : lo(low), hi(high), proven(isProven), token(std::move(of)) {}
+
     double lo = 0.0, hi = 0.0; // every value lies in [lo, hi]
     bool proven = false;       // false: nothing is known (a value may fail, be NaN or anything)
+    // Of a proven bound, may be set: what the block sampler may evaluate the points inside
+    // the box (corners included) with, opaque here. It is handed back with those points in
+    // SampleBlock::tokens and held while they may still be sampled.
+    std::shared_ptr<const void> token;
 };
 
 // A bound for the box [lo, hi] of float sample positions (x, y, z).
@@ -22,7 +33,9 @@ using SkippedBlockFn =
 
 struct PruneOptions {
     int minCells = 40;  // below this many cells along every axis the run is not pruned
-    int blockCells = 16; // cells per side of the coarse blocks (refined by 4 down to 4)
+    // Slices per slab; blocks of four times as many cells across X and Y are bounded first,
+    // then refined by 4 across X and Y (and along Z once as wide as high) down to 4.
+    int blockCells = 16;
     SkippedBlockFn skipped_block; // may be empty
 };
 
@@ -44,8 +57,10 @@ int boundSide(const ValueBound& bound);
 // A grid point is evaluated exactly when it is a corner of a cell that is not skipped, in the
 // order polygonize samples it, so failure counts and first errors of the sampler stay those
 // of polygonize. With sample_block, each slice's block lists the points to sample (all of
-// them, unlisted, where none is skipped); else they go to sample one by one. An empty bound, or a grid coarser than options.minCells along every axis,
-// runs plain polygonize.
+// them, unlisted, where none is skipped), with the tokens of the innermost proven boxes that
+// hold them (tokens left null where no point has one); else they go to sample one by one.
+// An empty bound, or a grid coarser than options.minCells along every axis, runs plain
+// polygonize.
 void polygonizePruned(const PolygonizeRequest& request, BoundFn bound,
                       const PruneOptions& options = {}, PruneStats* stats = nullptr);
 

@@ -173,6 +173,22 @@ branches(x[3], a[0]) {
 failing(x[3], a[0]) {
     failing = max(9 - x[1]^2 - x[2]^2 - x[3]^2, sqrt(x[1] - 2) - 3) + min(x[2], 1 / x[3]) * 0.01;
 }
+stairs(x[3], a[0]) {
+    n = 0;
+    while n < x[1] loop
+        n = n + 1;
+    endloop;
+    if x[2] > 1 then
+        if x[3] > 0 then
+            s = max(3 - abs(x[3]) - n * 0.5, x[1] - 4);
+        else
+            s = min(2.5 - abs(x[1]), 2 - abs(x[3] + 1));
+        endif;
+    else
+        s = 3 - abs(x[1] + 1) - abs(x[2]) - abs(x[3]) * 0.5;
+    endif;
+    stairs = min(s, 4.5 - abs(x[2]));
+}
 looping(x[3], a[0]) {
     s = -4;
     i = 1;
@@ -187,7 +203,7 @@ same "union grid 80" "$tmp/generated.lv" union --grid 80,80,10 --box -9,-9,-0.5,
 same "union grid 44 eps" "$tmp/generated.lv" union --grid 44,44,34 --box -9,-9,-1.5,9,9,1.5 \
     --eps 0.01
 same "nested grid 40" "$tmp/generated.lv" nested --grid 40,40,40 --box -8,-8,-8,8,8,8
-for object in ties branches failing looping; do
+for object in ties branches stairs failing looping; do
     same "$object grid 40" "$tmp/decided.lv" "$object" --grid 40,40,40 --box -5,-5,-5,5,5,5
     same "$object grid 64" "$tmp/decided.lv" "$object" --grid 64,64,16 --box -6,-6,-2,6,6,2
 done

@@ -35,8 +35,8 @@ TEST(BoundLevels, BoxesInsideAProvenBoxAreBoundedSoundlyWithItsShortenedProgram)
     const float clo[3] = {0, -1, 0}, chi[3] = {0.5f, 0, 1};
     ASSERT_TRUE(boundAt(slot, clo, chi, child, scratch));
     EXPECT_EQ(scratch.depth, 2u);
-    ASSERT_TRUE(scratch.levels[0].shorter);
-    EXPECT_LT(scratch.levels[0].shortened.code.size(), full);
+    ASSERT_TRUE(scratch.levels[0]->shorter);
+    EXPECT_LT(scratch.levels[0]->shortened.code.size(), full);
     ASSERT_TRUE(boundAt(slot, clo, chi, plain));
     EXPECT_EQ(child.lo, plain.lo);
     EXPECT_EQ(child.hi, plain.hi);
