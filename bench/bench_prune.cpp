@@ -138,9 +138,9 @@ BENCHMARK(shapesPlane)
     ->Iterations(1);
 
 // Examples built on the other primitive families, each called with fixed parameters from a
-// wrapper object: the metaball droplets, the Gaussian molecule, the convolution figure (with
-// segment and arc bounds switched on), the twisted and tapered bar, the B-spline column, the
-// space-mapped torus and the roughened superellipsoid.
+// wrapper object: the metaball droplets, the Gaussian molecule, the convolution figure, the
+// twisted and tapered bar, the B-spline column, the space-mapped torus, the roughened
+// superellipsoid and the tent of convolution triangles (convolution bounds switched on).
 struct FamilyCase {
     const char* file;
     const char* call; // the wrapper's body
@@ -154,6 +154,7 @@ constexpr FamilyCase kFamilies[] = {
     {"bspline.lv", "w = column(x, a);", 4.0},
     {"space_map.lv", "w = warped(x, a);", 4.0},
     {"superellipsoid.lv", "array t[2]; t = [0.5, 0.8]; w = rough(x, t);", 2.0},
+    {"skeleton.lv", "w = tent(x, a);", 5.0},
 };
 
 const lang::CompiledObject& familyObject(int index) {
@@ -177,7 +178,7 @@ void families(benchmark::State& state) {
     run(state, familyObject(index), {}, kFamilies[index].half, n, n, state.range(2) != 0, 1);
     lang::setConvolutionBounds(false);
 }
-BENCHMARK(families)->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {50, 100, 200}, {0, 1}})
+BENCHMARK(families)->ArgsProduct({{0, 1, 2, 3, 4, 5, 6, 7}, {50, 100, 200}, {0, 1}})
     ->ArgNames({"example", "grid", "prune"})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Native baseline on one thread: the generated C++ at every point of the two planes of the

@@ -33,14 +33,17 @@
 //    where |w - q.ew| <= (2^-24 + 7 * 2^-53)|q||ew| + 2^-149 (the dot product's rounding, then
 //    the float's, subnormal included), the same for u, and e, the rounding of n, is at most
 //    8 * 2^-53 (|q|^2 + 1/s^2 + w^2 + u^2). |x| <= max(a, b) and 0 <= y <= h on T2, and
-//    |ew|^2, |eu|^2 and ew.eu are computed here, so errD >= |D| is known per box. As the
-//    kernel falls with distance and T2 has area (a + b) h / 2,
-//      area s^3 / (1 + s^2 (far^2 + errD))^2 <= V <= area s^3 / (1 + s^2 near2)^2,
-//    far and near being the greatest and least distances between the box and T' and
-//    near2 = max(near^2 - errD, t^2 - errN) (the second because n itself is at least
-//    1/s^2 + t^2 - errN, t the distance to the plane of T' along its unit normal en: with
-//    M = I - ew ew' - eu eu' - en en', |q|^2 - (q.ew)^2 - (q.eu)^2 = (q.en)^2 + q'Mq, and
-//    errN covers |M| |q|^2, the float rounding of w and u and e).
+//    |ew|^2, |eu|^2 and ew.eu are computed here, so errD >= |D| is known per box. V is the
+//    sum of the same integral over pieces of T' (quarters by edge midpoints, quarters of
+//    those); as the kernel falls with distance and is convex in r^2, a piece of area A gives
+//      A s^3 / (1 + s^2 (mean2 + errD))^2 <= its part <= A s^3 / (1 + s^2 near2)^2,
+//    mean2 being the greatest over the box of the squared distance to the piece's centroid
+//    plus (sum of its squared edges) / 36, the mean of r^2 over the piece (Jensen), and
+//    near2 = max(near^2 - errD, t^2 - errN), near the least distance between the box and the
+//    piece (the second because n itself is at least 1/s^2 + t^2 - errN, t the distance to the
+//    plane of T' along its unit normal en: with M = I - ew ew' - eu eu' - en en',
+//    |q|^2 - (q.ew)^2 - (q.eu)^2 = (q.en)^2 + q'Mq, and errN covers |M| |q|^2, the float
+//    rounding of w and u and e).
 //
 // 2. The rounding inside the closed form, against V. Let eps = 2^-24, eta = 2^-53, nLo a lower
 //    bound of n over the box, Q an upper bound of n + (|w| + L)^2 + (|u| + L)^2 with
@@ -48,10 +51,12 @@
 //    with a relative error of at most epsM = eps + 3 eta kappa + 4 eta (the double steps
 //    before the float rounding are relative to X + 2h|u| <= 2Q); nLo >= 2^-60 and h >= 2^-30
 //    keep them normal floats or zero. Exactly,
-//      Z1^2 = n (b^2 + h^2) + C1^2,  C1 = bY + hw,     Z2^2 = n (a^2 + h^2) + C2^2,  C2 = hw - aY,
+//      Z1^2 = n (b^2 + h^2) + C1^2 with C1 = bY + hw,
+//      Z2^2 = n (a^2 + h^2) + C2^2 with C2 = hw - aY,
 //    so |C1| <= Z1, |u| <= R0, each term's arctangent sum is below pi in size, and
-//    |E1|, |E2|, |E3| <= pi. Every quotient of a product of two lengths by Z1 (or Z2, R0) is at
-//    most sqrt(kappa), since Z1 >= sqrt(n (b^2 + h^2)). Then for Z1 (Z2 the same with a):
+//    |E1|, |E2|, |E3| <= pi. A product of a length up to sqrt(Q) and one of b, h over Z1 (of
+//    a, h over Z2; any length over R0) is at most sqrt(kappa), since Z1 >= sqrt(n (b^2 + h^2));
+//    every product in the numerators is of that kind. Then for Z1 (Z2 the same with a):
 //    - Z1^2 has relative error rho <= (epsM + 4 eta) P/Z1^2 with P = n (b^2 + h^2) +
 //      (|bY| + |hw|)^2, and P/Z1^2 <= 2 + 8 min(w^2, Y^2)/n (from 4 xy <= (x - y)^2 + 8 y^2);
 //      Z1 has relative error zeta <= 0.55 rho + 2 eta (rho <= 1/8 is required);
@@ -265,8 +270,11 @@ struct PieceBounds {
             g2 = std::max(g2, norm2(c - g));
         }
         const double toCentroid = std::sqrt(g2 * (1.0 + 8.0 * kEta)) * (1.0 + 2.0 * kEta) + slack;
-        const double spread2 =
-            (norm2(v[0] - v[1]) + norm2(v[1] - v[2]) + norm2(v[2] - v[0])) / 36.0;
+        double spread2 = 0.0; // of the exact piece, whose edges may be 2 slack longer
+        for (int i = 0; i < 3; ++i) {
+            const double edge = std::sqrt(norm2(v[i] - v[(i + 1) % 3])) + 2.0 * slack;
+            spread2 += edge * edge / 36.0;
+        }
         const double mean2 = std::min((toCentroid * toCentroid + spread2) * (1.0 + 16.0 * kEta),
                                       (far + slack) * (far + slack) * (1.0 + 4.0 * kEta));
         const double nearKernel = std::max(near * near * (1.0 - 4.0 * kEta) - errD, c0);
@@ -307,6 +315,104 @@ bool finiteBox(const Interval x[3]) {
     return true;
 }
 
+// What the bound needs to know of the box against the triangle's frame (names as above).
+struct Measures {
+    double L = 0.0;     // max(a, b, h)
+    double W = 0.0;     // |w| <= W, |u| <= U over the box
+    double U = 0.0;
+    double c0 = 0.0;    // n - 1/s^2 >= c0
+    double nLo = 0.0;   // n >= nLo for every strength
+    double kappa = 0.0; // Q / nLo
+    double errD = 0.0;  // |D| <= errD
+};
+
+bool measure(const Frame& f, const Interval x[3], double sLo, double sHi, Measures& m) {
+    m.L = std::max({f.a, f.b, f.h});
+    const double Lw = std::max(f.a, f.b);
+    if (!(f.h >= 0x1p-30) || !(m.L <= kHuge)) return false;
+    // |q| over the box, the frame's defects, and the distance to the plane along en.
+    double q2 = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        const double lo = x[k].lo - f.F[k], hi = x[k].hi - f.F[k];
+        q2 += std::max(lo * lo, hi * hi);
+    }
+    q2 *= 1.0 + 8.0 * kEta;
+    const double q = std::sqrt(q2) * (1.0 + 2.0 * kEta);
+    const double ew2 = norm2(f.ew), eu2 = norm2(f.eu);
+    const double ewN = std::sqrt(ew2 * (1.0 + 8.0 * kEta));
+    const double euN = std::sqrt(eu2 * (1.0 + 8.0 * kEta));
+    const Vec normal = cross(f.ew, f.eu);
+    const double normalLength = std::sqrt(norm2(normal));
+    if (!(normalLength > 0.0)) return false;
+    const Vec en = normal * (1.0 / normalLength);
+    double defect2 = 0.0; // |I - ew ew' - eu eu' - en en'|^2 (Frobenius)
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const double e = (i == j ? 1.0 : 0.0) - f.ew[i] * f.ew[j] - f.eu[i] * f.eu[j] -
+                             en[i] * en[j];
+            defect2 += e * e;
+        }
+    const double defect = std::sqrt(defect2) + 64.0 * kEta * (1.0 + ew2 + eu2);
+    double tLo = 0.0, tHi = 0.0, tReach = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        const double lo = en[k] * (x[k].lo - f.F[k]), hi = en[k] * (x[k].hi - f.F[k]);
+        tLo += std::min(lo, hi);
+        tHi += std::max(lo, hi);
+        tReach += std::max(std::fabs(lo), std::fabs(hi));
+    }
+    tLo -= 8.0 * kEta * tReach;
+    tHi += 8.0 * kEta * tReach;
+    const double tMin = tLo > 0.0 ? tLo : tHi < 0.0 ? -tHi : 0.0;
+    const double tMax = std::max(std::fabs(tLo), std::fabs(tHi));
+
+    // n over the box, and the magnitudes of part 2.
+    const double dw = (kEps + 7.0 * kEta) * q * ewN + kFloatTiny; // |w - q.ew|
+    const double du = (kEps + 7.0 * kEta) * q * euN + kFloatTiny;
+    m.W = q * ewN + dw;
+    m.U = q * euN + du;
+    const double invS2Lo = 1.0 / (sHi * sHi) * (1.0 - 4.0 * kEta);
+    const double invS2Hi = 1.0 / (sLo * sLo) * (1.0 + 4.0 * kEta);
+    const double roundN = 8.0 * kEta * (q2 + invS2Hi + m.W * m.W + m.U * m.U);
+    const double errN = (defect * q2 + dw * (2.0 * q * ewN + dw) + du * (2.0 * q * euN + du) +
+                         roundN) *
+                        (1.0 + 8.0 * kEta);
+    m.c0 = tMin * tMin * (1.0 - 4.0 * kEta) - errN;
+    m.nLo = (invS2Lo + m.c0) * (1.0 - 4.0 * kEta) - 4.0 * kEta * std::fabs(m.c0);
+    if (!(m.nLo >= 0x1p-60)) return false;
+    const double nHi = invS2Hi + tMax * tMax + errN;
+    const double Q =
+        (nHi + (m.W + m.L) * (m.W + m.L) + (m.U + m.L) * (m.U + m.L)) * (1.0 + 8.0 * kEta);
+    if (!(Q <= 0x1p100)) return false;
+    m.kappa = Q / m.nLo * (1.0 + 2.0 * kEta);
+
+    const double ewDot = std::fabs(dot(f.ew, f.eu)) + 6.0 * kEta * ewN * euN;
+    m.errD = (Lw * Lw * (std::fabs(1.0 - ew2) + 6.0 * kEta * ew2) +
+              f.h * f.h * (std::fabs(1.0 - eu2) + 6.0 * kEta * eu2) + 2.0 * Lw * f.h * ewDot +
+              2.0 * Lw * dw + 2.0 * f.h * du + roundN) *
+             (1.0 + 8.0 * kEta);
+    return true;
+}
+
+// Part 2: the closed form's rounding, over 2 |s| n at its least; false where it is not small.
+bool roundingAllowance(const Frame& f, const Measures& m, double sLo, double sHi, double& err) {
+    const double sqrtKappa = std::sqrt(m.kappa) * (1.0 + kEta);
+    const double epsM = kEps + 3.0 * kEta * m.kappa + 4.0 * kEta;
+    const double Ymax = m.U + f.h;
+    const double shape =
+        2.0 + 8.0 * std::min(m.W * m.W, Ymax * Ymax) / m.nLo * (1.0 + 4.0 * kEta);
+    bool ok = true;
+    const double dE12 = 2.0 * termError(epsM, sqrtKappa, shape, ok);
+    if (!ok) return false;
+    const double dE = dE12 + 8.0 * kEta * sqrtKappa + 88.0 * kEta;
+    const double c0 = m.c0;
+    const double sAtLeast = c0 > 0.0 ? std::clamp(1.0 / std::sqrt(c0), sLo, sHi) : sHi;
+    const double sn = (1.0 / sAtLeast + sAtLeast * c0) * (1.0 - 0x1p-40) -
+                      4.0 * kEta * (1.0 / sAtLeast + sAtLeast * std::fabs(c0));
+    if (!(sn > 0.0)) return false;
+    err = 2.0 * dE / (2.0 * sn) * (1.0 + 8.0 * kEta);
+    return true;
+}
+
 } // namespace
 
 bool triangleFieldRange(const Interval x[3], const float vertices[9], Interval strength,
@@ -325,86 +431,14 @@ bool triangleFieldRange(const Interval x[3], const float vertices[9], Interval s
         return false;
     const double sLo = negative ? -double(strength.hi) : strength.lo;
     const double sHi = negative ? -double(strength.lo) : strength.hi;
-    const double L = std::max({f.a, f.b, f.h}), Lw = std::max(f.a, f.b);
-    if (!(f.h >= 0x1p-30) || !(L <= kHuge)) return false;
-
-    // |q| over the box, the frame's defects, and the distance to the plane along en.
-    double q2 = 0.0;
-    for (int k = 0; k < 3; ++k) {
-        const double lo = x[k].lo - f.F[k], hi = x[k].hi - f.F[k];
-        q2 += std::max(lo * lo, hi * hi);
-    }
-    q2 *= 1.0 + 8.0 * kEta;
-    const double q = std::sqrt(q2) * (1.0 + 2.0 * kEta);
-    const double ew2 = norm2(f.ew), eu2 = norm2(f.eu);
-    const double ewN = std::sqrt(ew2 * (1.0 + 8.0 * kEta)), euN = std::sqrt(eu2 * (1.0 + 8.0 * kEta));
-    const Vec normal = cross(f.ew, f.eu);
-    const double normalLength = std::sqrt(norm2(normal));
-    if (!(normalLength > 0.0)) return false;
-    const Vec en = normal * (1.0 / normalLength);
-    double defect2 = 0.0; // |I - ew ew' - eu eu' - en en'|^2 (Frobenius)
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            const double m = (i == j ? 1.0 : 0.0) - f.ew[i] * f.ew[j] - f.eu[i] * f.eu[j] -
-                             en[i] * en[j];
-            defect2 += m * m;
-        }
-    const double defect = std::sqrt(defect2) + 64.0 * kEta * (1.0 + ew2 + eu2);
-    double tLo = 0.0, tHi = 0.0, tReach = 0.0;
-    for (int k = 0; k < 3; ++k) {
-        const double lo = en[k] * (x[k].lo - f.F[k]), hi = en[k] * (x[k].hi - f.F[k]);
-        tLo += std::min(lo, hi);
-        tHi += std::max(lo, hi);
-        tReach += std::max(std::fabs(lo), std::fabs(hi));
-    }
-    tLo -= 8.0 * kEta * tReach;
-    tHi += 8.0 * kEta * tReach;
-    const double tMin = tLo > 0.0 ? tLo : tHi < 0.0 ? -tHi : 0.0;
-    const double tMax = std::max(std::fabs(tLo), std::fabs(tHi));
-
-    // n over the box, and the magnitudes of part 2.
-    const double dw = (kEps + 7.0 * kEta) * q * ewN + kFloatTiny; // |w - q.ew|
-    const double du = (kEps + 7.0 * kEta) * q * euN + kFloatTiny;
-    const double W = q * ewN + dw, U = q * euN + du;
-    const double invS2Lo = 1.0 / (sHi * sHi) * (1.0 - 4.0 * kEta);
-    const double invS2Hi = 1.0 / (sLo * sLo) * (1.0 + 4.0 * kEta);
-    const double roundN = 8.0 * kEta * (q2 + invS2Hi + W * W + U * U);
-    const double errN = (defect * q2 + dw * (2.0 * q * ewN + dw) + du * (2.0 * q * euN + du) +
-                         roundN) *
-                        (1.0 + 8.0 * kEta);
-    const double c0 = tMin * tMin * (1.0 - 4.0 * kEta) - errN; // n - 1/s^2 >= c0
-    const double nLo = (invS2Lo + c0) * (1.0 - 4.0 * kEta) - 4.0 * kEta * std::fabs(c0);
-    if (!(nLo >= 0x1p-60)) return false;
-    const double nHi = invS2Hi + tMax * tMax + errN;
-    const double Q = (nHi + (W + L) * (W + L) + (U + L) * (U + L)) * (1.0 + 8.0 * kEta);
-    if (!(Q <= 0x1p100)) return false;
-    const double kappa = Q / nLo * (1.0 + 2.0 * kEta);
-    const double sqrtKappa = std::sqrt(kappa) * (1.0 + kEta);
-
-    // Part 2: the closed form's rounding, over 2 |s| n at its least.
-    const double epsM = kEps + 3.0 * kEta * kappa + 4.0 * kEta;
-    const double Ymax = U + f.h;
-    const double shape = 2.0 + 8.0 * std::min(W * W, Ymax * Ymax) / nLo * (1.0 + 4.0 * kEta);
-    bool ok = true;
-    const double dE12 = 2.0 * termError(epsM, sqrtKappa, shape, ok);
-    if (!ok) return false;
-    const double dE = dE12 + 8.0 * kEta * sqrtKappa + 88.0 * kEta;
-    const double sAtLeast = c0 > 0.0 ? std::clamp(1.0 / std::sqrt(c0), sLo, sHi) : sHi;
-    const double sn = (1.0 / sAtLeast + sAtLeast * c0) * (1.0 - 0x1p-40) -
-                      4.0 * kEta * (1.0 / sAtLeast + sAtLeast * std::fabs(c0));
-    if (!(sn > 0.0)) return false;
-    const double errClosed = 2.0 * dE / (2.0 * sn) * (1.0 + 8.0 * kEta);
-
-    // Part 1: the integral over T' by the least and greatest distances.
-    const double ewDot = std::fabs(dot(f.ew, f.eu)) + 6.0 * kEta * ewN * euN;
-    const double errD = (Lw * Lw * (std::fabs(1.0 - ew2) + 6.0 * kEta * ew2) +
-                         f.h * f.h * (std::fabs(1.0 - eu2) + 6.0 * kEta * eu2) +
-                         2.0 * Lw * f.h * ewDot + 2.0 * Lw * dw + 2.0 * f.h * du + roundN) *
-                        (1.0 + 8.0 * kEta);
+    Measures m;
+    double errClosed = 0.0;
+    if (!measure(f, x, sLo, sHi, m) || !roundingAllowance(f, m, sLo, sHi, errClosed))
+        return false;
     const Vec corners[3] = {f.F + f.ew * -f.a, f.F + f.ew * f.b, f.F + f.eu * f.h};
     // The corners' rounding, and that of the midpoints of up to two halvings.
-    const double slack = 4.0 * kEta * (sumAbs(f.F) + L * (sumAbs(f.ew) + sumAbs(f.eu))) * 4.0;
-    PieceBounds pieces{x, sLo, sHi, errD, c0, slack, (f.a + f.b) * f.h / 2.0};
+    const double slack = 4.0 * kEta * (sumAbs(f.F) + m.L * (sumAbs(f.ew) + sumAbs(f.eu))) * 4.0;
+    PieceBounds pieces{x, sLo, sHi, m.errD, m.c0, slack, (f.a + f.b) * f.h / 2.0};
     if (!pieces.add(corners, 0)) return false;
     const double lo = pieces.bottom * (1.0 - 4.0 * kEta) - errClosed;
     const double hi = pieces.top * (1.0 + 4.0 * kEta) + errClosed;
