@@ -33,7 +33,8 @@ const std::vector<FlagDef> kMeshFlags = {
     {"--alpha", true, "A: parameter of the set operations, -1 <= A <= 1"},
     {"--timeout", true, "S: give up after S seconds of evaluation (exit 1)"},
     {"--no-prune", false, "sample every grid point (the same polygons, more evaluations)"},
-    {"--prune-convolution", false, "also prune by bounds of segment and arc convolution fields"},
+    {"--prune-convolution", false,
+     "also prune by bounds of segment, arc, triangle and mesh convolution fields"},
     kThreadsFlag,
 };
 
