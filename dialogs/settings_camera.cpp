@@ -25,7 +25,7 @@ Vec3 vecAt(const std::array<double, 9>& v, int first) {
 
 // The cosine of the angle between direction and sky; NaN when either is zero.
 double skyCosine(Vec3 direction, Vec3 sky) {
-    return render::dot(direction, sky) / render::length(direction) / render::length(sky);
+    return geom::dot(direction, sky) / geom::length(direction) / geom::length(sky);
 }
 
 bool collinear(Vec3 direction, Vec3 sky, double tolerance) {
@@ -92,7 +92,7 @@ std::optional<Notice> storeCamera(const std::array<std::string, 9>& texts,
             return Notice{kNotFiniteMessage, NoticeIcon::Error, static_cast<int>(i)};
     }
     const Vec3 d = vecAt(v, 0) - vecAt(v, 3);
-    const double distance = render::length(d);
+    const double distance = geom::length(d);
     if (!(distance >= kMinCameraDistance && distance <= kMaxCameraDistance))
         return Notice{cameraDistanceMessage(), NoticeIcon::Error, kPositionXField};
     if (collinear(d, vecAt(v, 6), 0.01))
@@ -114,7 +114,7 @@ std::array<std::string, 9> viewAllTexts(const model::Model& model,
     Vec3 low, high;
     objectsBounds(model, low, high);
     Vec3 centre = (low + high) * 0.5;
-    double radius = 0.5 * render::length(high - low);
+    double radius = 0.5 * geom::length(high - low);
     if (!app::isStorableFloat(centre.x) || !app::isStorableFloat(centre.y) ||
         !app::isStorableFloat(centre.z)) {
         centre = {};
@@ -128,12 +128,12 @@ std::array<std::string, 9> viewAllTexts(const model::Model& model,
     const Vec3 sky = vecAt(v, 6);
     Vec3 direction = vecAt(v, 0) - vecAt(v, 3);
     for (Vec3 candidate : {Vec3{1, 1, 1}, Vec3{1, 0, 0}, Vec3{0, 0, 1}}) {
-        if (!collinear(direction, sky, 0.05) || render::length(sky) == 0.0) break;
+        if (!collinear(direction, sky, 0.05) || geom::length(sky) == 0.0) break;
         direction = candidate;
     }
-    if (render::length(direction) == 0.0 || !std::isfinite(render::length(direction)))
+    if (geom::length(direction) == 0.0 || !std::isfinite(geom::length(direction)))
         direction = {1, 1, 1};
-    const Vec3 position = centre + render::normalized(direction) * distance;
+    const Vec3 position = centre + geom::normalized(direction) * distance;
 
     std::array<std::string, 9> out = texts;
     const std::array<double, 6> placed{position.x, position.y, position.z,

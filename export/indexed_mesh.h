@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "geometry/vec3.h"
+
 namespace lv::exporter {
 
-struct Vec3 {
-    double x = 0.0, y = 0.0, z = 0.0;
-};
+using geom::Vec3;
 
 struct MeshPolygon {
     int count = 0; // 3 or 4

@@ -272,9 +272,8 @@ void putFloat(unsigned char* p, float v) {
 // One binary STL triangle record: normal, three corners, no attributes.
 void appendStlTriangle(std::vector<unsigned char>& out, const Vec3& a, const Vec3& b,
                        const Vec3& c) {
-    const Vec3 u{b.x - a.x, b.y - a.y, b.z - a.z}, w{c.x - a.x, c.y - a.y, c.z - a.z};
-    Vec3 n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
-    const double len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    Vec3 n = cross(b - a, c - a);
+    const double len = length(n);
     n = len > 0.0 ? Vec3{n.x / len, n.y / len, n.z / len} : Vec3{};
     unsigned char record[50] = {};
     int at = 0;

@@ -7,10 +7,6 @@ namespace lv::exporter {
 
 namespace {
 
-double length(const Vec3& a) {
-    return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
-}
-
 // +1 when the face's normal points outward, -1 inward, 0 undecided.
 int outwardSign(const IndexedMesh& mesh, const IndexedMesh::Face& face, InsideFn inside) {
     const Vec3 raw = faceNormal(mesh, face);
@@ -25,7 +21,7 @@ int outwardSign(const IndexedMesh& mesh, const IndexedMesh::Face& face, InsideFn
         const Vec3& a = mesh.vertices[face.v[i]];
         const Vec3& b = mesh.vertices[face.v[(i + 1) % face.count]];
         c = {c.x + a.x / face.count, c.y + a.y / face.count, c.z + a.z / face.count};
-        longest = std::max(longest, length({b.x - a.x, b.y - a.y, b.z - a.z}));
+        longest = std::max(longest, length(b - a));
     }
     for (double scale : {0.1, 0.5, 0.02}) {
         const double h = scale * longest;
@@ -80,15 +76,7 @@ bool foldedAt(const IndexedMesh& mesh, const VertexFaces& around, std::uint32_t 
 } // namespace
 
 Vec3 faceNormal(const IndexedMesh& mesh, const IndexedMesh::Face& face) {
-    Vec3 n;
-    for (int i = 0; i < face.count; ++i) {
-        const Vec3& a = mesh.vertices[face.v[i]];
-        const Vec3& b = mesh.vertices[face.v[(i + 1) % face.count]];
-        n.x += (a.y - b.y) * (a.z + b.z);
-        n.y += (a.z - b.z) * (a.x + b.x);
-        n.z += (a.x - b.x) * (a.y + b.y);
-    }
-    return n;
+    return geom::newellNormal(face.count, [&](int i) { return mesh.vertices[face.v[i]]; });
 }
 
 void orientOutward(IndexedMesh& mesh, const VertexFaces& around, InsideFn inside) {
@@ -150,8 +138,7 @@ void chooseDiagonals(IndexedMesh& mesh, const VertexFaces& around) {
         } else {
             const Vec3 &a = mesh.vertices[q.v[0]], &b = mesh.vertices[q.v[1]];
             const Vec3 &c = mesh.vertices[q.v[2]], &d = mesh.vertices[q.v[3]];
-            alongOneThree = length({d.x - b.x, d.y - b.y, d.z - b.z}) <
-                            length({c.x - a.x, c.y - a.y, c.z - a.z});
+            alongOneThree = length(d - b) < length(c - a);
         }
         if (alongOneThree) {
             std::rotate(q.v, q.v + 1, q.v + 4);

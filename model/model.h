@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/vec3.h"
 #include "lang/compiled_object.h"
 #include "model/source_provider.h"
 
@@ -67,9 +68,8 @@ struct Rgb {
 // A component as a channel value 0..1 (component times 1/255).
 double channel(int component);
 
-struct Vec3 {
-    float x = 0.0f, y = 0.0f, z = 0.0f;
-};
+// Points and directions of the settings, in single precision as model files store them.
+using Vec3 = geom::Vec3f;
 
 struct ImageSize {
     int width = 160, height = 120; // pixels

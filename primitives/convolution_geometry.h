@@ -4,17 +4,11 @@
 // circular arc (by angle). Header-only so that the tests can compare each element on its own.
 #include <cmath>
 
+#include "geometry/vec3.h"
+
 namespace lv::prim {
 
-struct Vec3 {
-    double x = 0.0, y = 0.0, z = 0.0;
-};
-
-inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vec3 operator*(Vec3 a, double k) { return {a.x * k, a.y * k, a.z * k}; }
-inline double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline double norm2(Vec3 a) { return dot(a, a); }
+using geom::Vec3;
 
 // Point i of a flat array of coordinate triples.
 inline Vec3 pointAt(const float* data, long long i) {
@@ -30,7 +24,7 @@ inline Vec3 toFloat(Vec3 a) {
 // segment has zero length.
 inline bool segmentField(Vec3 p, Vec3 q0, Vec3 q1, double s, double& field) {
     const Vec3 dir = q1 - q0;
-    const double L = static_cast<float>(std::sqrt(norm2(dir)));
+    const double L = static_cast<float>(length(dir));
     if (L == 0.0) return false;
     const Vec3 dp = p - q0;
     const double d = static_cast<float>(dot(dp, dir) / L); // foot of the perpendicular
@@ -50,9 +44,9 @@ inline bool segmentField(Vec3 p, Vec3 q0, Vec3 q1, double s, double& field) {
 // s^3 times the field of the triangle (A, B, C) at p: the triangle is split at the foot F of
 // the altitude onto its longest edge V1V2 into two right triangles, integrated in closed form.
 inline double triangleField(Vec3 p, Vec3 A, Vec3 B, Vec3 C, double s) {
-    const float ab = static_cast<float>(std::sqrt(norm2(B - A)));
-    const float bc = static_cast<float>(std::sqrt(norm2(C - B)));
-    const float ca = static_cast<float>(std::sqrt(norm2(A - C)));
+    const float ab = static_cast<float>(length(B - A));
+    const float bc = static_cast<float>(length(C - B));
+    const float ca = static_cast<float>(length(A - C));
     Vec3 v1 = A, v2 = B, v3 = C;
     if (bc >= ca && bc > ab) {
         v1 = B, v2 = C, v3 = A;
@@ -63,9 +57,9 @@ inline double triangleField(Vec3 p, Vec3 A, Vec3 B, Vec3 C, double s) {
     const double edge2 = norm2(edge);
     if (!(edge2 > 0.0)) return 0.0; // all three vertices coincide: no area
     const Vec3 F = toFloat(v1 + edge * (dot(v3 - v1, edge) / edge2));
-    const double a = static_cast<float>(std::sqrt(norm2(v1 - F)));
-    const double b = static_cast<float>(std::sqrt(norm2(v2 - F)));
-    const double h = static_cast<float>(std::sqrt(norm2(v3 - F)));
+    const double a = static_cast<float>(length(v1 - F));
+    const double b = static_cast<float>(length(v2 - F));
+    const double h = static_cast<float>(length(v3 - F));
     if (!(h > 0.0)) return 0.0; // collinear vertices: no area
     // F coincides with V2 only for a sliver whose apex V3 lies over V2; the edge direction is
     // then the direction of V1V2 itself.

@@ -117,9 +117,9 @@ void fitCamera(model::ModelSettings& settings, const FrameBounds& bounds) {
     Vec3 d{settings.lookAt.x - settings.cameraPosition.x,
                    settings.lookAt.y - settings.cameraPosition.y,
                    settings.lookAt.z - settings.cameraPosition.z};
-    double length = std::sqrt(dot(d, d));
-    if (!(length > 1e-9)) d = {-1.0, -1.0, -1.0}, length = std::sqrt(3.0);
-    d = d * (1.0 / length);
+    double len = length(d);
+    if (!(len > 1e-9)) d = {-1.0, -1.0, -1.0}, len = std::sqrt(3.0);
+    d = d * (1.0 / len);
     // The half-field spans the picture's longer side; the shorter one sees proportionally less.
     const model::ImageSize& size = settings.polyImage;
     double shorter = std::min(size.width, size.height), longer = std::max(size.width, size.height);

@@ -30,18 +30,10 @@ void push(std::vector<float>& out, Vec3 v) {
     out.push_back(static_cast<float>(v.z));
 }
 
-// Newell's normal of the polygon of count vertices starting at vertex first: its length is twice
-// the area, its direction the side from which the vertices run counterclockwise.
+// Newell's normal of the polygon of count vertices starting at vertex first.
 Vec3 newellNormal(const std::vector<float>& v, std::size_t first, int count) {
-    Vec3 n;
-    for (int i = 0; i < count; ++i) {
-        Vec3 a = vertexAt(v, first + static_cast<std::size_t>(i));
-        Vec3 b = vertexAt(v, first + static_cast<std::size_t>((i + 1) % count));
-        n.x += (a.y - b.y) * (a.z + b.z);
-        n.y += (a.z - b.z) * (a.x + b.x);
-        n.z += (a.x - b.x) * (a.y + b.y);
-    }
-    return n;
+    return geom::newellNormal(
+        count, [&](int i) { return vertexAt(v, first + static_cast<std::size_t>(i)); });
 }
 
 // Welds vertices that lie within a small fraction of the mesh's extent of each other.

@@ -4,26 +4,11 @@
 #include <array>
 #include <cmath>
 
+#include "geometry/vec3.h"
+
 namespace lv::render {
 
-struct Vec3 {
-    double x = 0.0, y = 0.0, z = 0.0;
-};
-
-inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vec3 operator-(Vec3 a) { return {-a.x, -a.y, -a.z}; }
-inline Vec3 operator*(Vec3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-inline double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline Vec3 cross(Vec3 a, Vec3 b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-inline double length(Vec3 a) { return std::sqrt(dot(a, a)); }
-// a scaled to length 1; a itself when its length is 0 or not finite.
-inline Vec3 normalized(Vec3 a) {
-    double l = length(a);
-    return (l > 0.0 && std::isfinite(l)) ? a * (1.0 / l) : a;
-}
+using geom::Vec3;
 
 // Column-major 4x4 matrix: element (row r, column c) is m[c * 4 + r].
 struct Mat4 {

@@ -49,12 +49,12 @@ double segmentIntegral(Vec3 p, Vec3 q0, Vec3 q1, double s) {
 // Area integral over A + u (B - A) + v (C - A), u, v >= 0, u + v <= 1.
 double triangleIntegral(Vec3 p, Vec3 A, Vec3 B, Vec3 C, double s) {
     const Vec3 e1 = B - A, e2 = C - A;
-    const Vec3 n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
+    const Vec3 n = cross(e1, e2);
     auto row = [&](double u) {
         auto f = [&](double v) { return kernel(s, norm2(p - (A + e1 * u + e2 * v))); };
         return integrate(f, 0.0, 1.0 - u, 16);
     };
-    return std::sqrt(norm2(n)) * integrate(row, 0.0, 1.0, 16);
+    return length(n) * integrate(row, 0.0, 1.0, 16);
 }
 
 // Integral over the angle t of the circle (r cos(t + start), r sin(t + start), 0).

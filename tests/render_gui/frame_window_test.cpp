@@ -100,7 +100,7 @@ render::Vec3 rotationOf(const render::Mat4& m, render::Vec3 v) {
 
 double distanceToModel(const render::SceneView& scene) {
     render::Vec3 origin = render::transformPoint(scene.modelFrame(), {});
-    return render::length(scene.cameraPosition() - origin);
+    return geom::length(scene.cameraPosition() - origin);
 }
 
 // A single-frame job in a Qt frame window, with the worker that renders it.
@@ -281,24 +281,24 @@ void FrameWindowTest::dragsTurnAndZoomTheView() {
     FrameWidget* w = r.widget;
     QVERIFY(w->canTurn());
     render::SceneView& scene = *r.job.scene();
-    render::Vec3 up = render::normalized(scene.cameraUp());
-    render::Vec3 dir = render::normalized(scene.cameraDirection());
-    render::Vec3 side = render::cross(dir, up);
+    render::Vec3 up = geom::normalized(scene.cameraUp());
+    render::Vec3 dir = geom::normalized(scene.cameraDirection());
+    render::Vec3 side = geom::cross(dir, up);
 
     // Mostly horizontal: a quarter of the width turns a quarter turn (6.28 / 4) about the
     // camera's up vector only.
     drag(w, Qt::LeftButton, {40, 60}, {80, 70});
     render::Mat4 turned = scene.modelFrame();
     render::Vec3 upAfter = rotationOf(turned, up);
-    QVERIFY(render::length(upAfter - up) < 1e-9);
-    QVERIFY(std::fabs(render::dot(rotationOf(turned, dir), dir) - std::cos(1.57)) < 1e-9);
+    QVERIFY(geom::length(upAfter - up) < 1e-9);
+    QVERIFY(std::fabs(geom::dot(rotationOf(turned, dir), dir) - std::cos(1.57)) < 1e-9);
 
     // Vertical (ties included): about direction x up by dy / height x 6.28.
     scene.resetView();
     drag(w, Qt::LeftButton, {50, 30}, {80, 60});
     turned = scene.modelFrame();
-    QVERIFY(render::length(rotationOf(turned, side) - side) < 1e-9);
-    QVERIFY(std::fabs(render::dot(rotationOf(turned, up), up) - std::cos(1.57)) < 1e-9);
+    QVERIFY(geom::length(rotationOf(turned, side) - side) < 1e-9);
+    QVERIFY(std::fabs(geom::dot(rotationOf(turned, up), up) - std::cos(1.57)) < 1e-9);
     render::Mat4 expected;
     {
         render::SceneView reference = scene;
@@ -335,9 +335,9 @@ void FrameWindowTest::dragsTurnAndZoomTheView() {
     // The keyboard: an arrow turns about the up vector by a 24th of the width's turn, Page Up
     // comes closer, Home resets.
     QTest::keyClick(w, Qt::Key_Right);
-    QVERIFY(render::length(rotationOf(scene.modelFrame(), up) - up) < 1e-9);
+    QVERIFY(geom::length(rotationOf(scene.modelFrame(), up) - up) < 1e-9);
     double angle = (160 / 24) / 160.0 * 6.28;
-    QVERIFY(std::fabs(render::dot(rotationOf(scene.modelFrame(), dir), dir) - std::cos(angle)) <
+    QVERIFY(std::fabs(geom::dot(rotationOf(scene.modelFrame(), dir), dir) - std::cos(angle)) <
             1e-9);
     QTest::keyClick(w, Qt::Key_PageUp);
     QVERIFY(distanceToModel(scene) < start - 1.0);
