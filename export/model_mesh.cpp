@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "model/grid_sampler.h"
 #include "render/scene.h"
 
 namespace lv::exporter {
@@ -18,12 +17,6 @@ bool isIdentity(const model::Transform& t) {
 
 } // namespace
 
-MeshGrid objectMeshGrid(const model::ModelObject& object, const model::ModelSettings& settings) {
-    const model::BoundingBox& b = model::effectiveBox(object, settings);
-    return {b.xmin, b.ymin, b.zmin, b.xmax, b.ymax, b.zmax,
-            object.grid[0], object.grid[1], object.grid[2]};
-}
-
 void transformMeshPoints(const model::Transform& transform, Vec3* points, std::size_t count) {
     if (isIdentity(transform)) return;
     const render::Mat4 t = render::objectTransform(transform, {0.0, 0.0, 0.0});
@@ -35,26 +28,14 @@ void transformMeshPoints(const model::Transform& transform, Vec3* points, std::s
 
 ModelMesh polygonizeModel(model::Model& model, const ModelMeshOptions& options) {
     ModelMesh out;
+    const ObjectSampling sampling{options.prune, options.blocks};
     for (int i = 0; i < model.count(); ++i) {
         const model::ModelObject& o = model.object(i);
         model::EvalSlot& slot = model.slots()[static_cast<std::size_t>(i)];
-        const MeshGrid grid = objectMeshGrid(o, model.settings);
-        auto sample = [&slot](float x, float y, float z) {
-            return model::evaluateAt(slot, x, y, z);
-        };
-        // Worker threads only when blocks are sampled; bounds keep their storage either way.
-        model::GridSampler sampler(slot, options.blocks ? model::samplingThreads() : 1);
-        auto bound = [&sampler](const float lo[3], const float hi[3]) {
-            return sampler.valueBound(lo, hi);
-        };
-        poly::BoundFn bounds;
-        if (options.prune) bounds = bound;
-        auto sampleBlock = [&sampler](const poly::SampleBlock& b) { sampler.sample(b); };
-        poly::SampleBlockFn block;
-        if (options.blocks) block = sampleBlock;
         bool empty = false;
         if (options.raw) {
-            Mesh mesh = polygonizeToMesh(grid, sample, options.progress, bounds, block);
+            Mesh mesh;
+            polygonizeObject(model, i, sampling, mesh, options.progress);
             empty = mesh.polygons.empty();
             for (MeshPolygon& p : mesh.polygons) {
                 transformMeshPoints(o.transform, p.v, static_cast<std::size_t>(p.count));
@@ -64,8 +45,12 @@ ModelMesh polygonizeModel(model::Model& model, const ModelMeshOptions& options) 
             MeshPart part;
             part.name = o.name;
             part.color = {o.polyColour.red, o.polyColour.green, o.polyColour.blue};
-            part.mesh = polygonizeToIndexedMesh(grid, sample, options.progress, nullptr, bounds,
-                                                block);
+            GridWelder welder(objectMeshGrid(o, model.settings));
+            polygonizeObject(model, i, sampling, welder, options.progress);
+            auto inside = [&slot](float x, float y, float z) {
+                return model::evaluateAt(slot, x, y, z);
+            };
+            part.mesh = finishWeldedMesh(welder, inside);
             empty = part.mesh.faces.empty();
             if (!empty) {
                 transformMeshPoints(o.transform, part.mesh.vertices.data(),

@@ -8,6 +8,7 @@
 
 #include "export/indexed_mesh.h"
 #include "export/mesh_files.h"
+#include "export/object_polygons.h"
 #include "export/polygonize_mesh.h"
 #include "lang/compiled_object.h"
 #include "model/model.h"
@@ -39,16 +40,13 @@ struct ModelMesh {
     lang::RuntimeError firstError; // that failure (valid while the frame stays prepared)
 };
 
-// The grid an object is polygonized on: its effective box (own or the model's) and its counts.
-MeshGrid objectMeshGrid(const model::ModelObject& object, const model::ModelSettings& settings);
-
 // Moves points in place by an object's transform; points stay bit for bit as they are when it is
 // the identity. Scales count as absolute values, so the transform never mirrors and the
 // orientation of faces survives it.
 void transformMeshPoints(const model::Transform& transform, Vec3* points, std::size_t count);
 
-// Polygonizes every object of model, whose frame must be prepared, in object order with
-// options: raw polygons or one welded, outward-oriented, transformed part per object. An
+// Polygonizes every object of model, whose frame must be prepared, in object order
+// (polygonizeObject) with options: raw polygons or one welded, outward-oriented, transformed part per object. An
 // object whose surface does not cross its box ends the run (Stop; its part is not kept) or is
 // left out (Skip). Failed evaluations are counted from every object polygonized.
 ModelMesh polygonizeModel(model::Model& model, const ModelMeshOptions& options);

@@ -4,12 +4,9 @@
 
 namespace lv::exporter {
 
-namespace {
-
-// Runs the polygonizer over grid (pruned where bound proves a side), handing every polygon to
-// emit and reporting every slice to progress.
 void polygonizeGrid(const MeshGrid& grid, poly::SampleFn sample, const MeshProgress& progress,
-                    poly::BoundFn bound, poly::SampleBlockFn block, poly::EmitPolygonFn emit) {
+                    poly::BoundFn bound, poly::SampleBlockFn block, poly::EmitPolygonFn emit,
+                    poly::StopRequestedFn stop) {
     poly::PolygonizeRequest request;
     request.xmin = grid.xmin;
     request.xmax = grid.xmax;
@@ -29,10 +26,17 @@ void polygonizeGrid(const MeshGrid& grid, poly::SampleFn sample, const MeshProgr
         }
     };
     request.slice_done = report;
+    request.stop_requested = stop;
     poly::polygonizePruned(request, bound);
 }
 
-} // namespace
+IndexedMesh finishWeldedMesh(GridWelder& welder, poly::SampleFn inside, GridWeldStats* stats) {
+    IndexedMesh mesh = welder.finish(stats);
+    const VertexFaces around(mesh);
+    orientOutward(mesh, around, inside);
+    chooseDiagonals(mesh, around);
+    return mesh;
+}
 
 Mesh polygonizeToMesh(const MeshGrid& grid, poly::SampleFn sample, const MeshProgress& progress,
                       poly::BoundFn bound, poly::SampleBlockFn block) {
@@ -46,11 +50,7 @@ IndexedMesh polygonizeToIndexedMesh(const MeshGrid& grid, poly::SampleFn sample,
                                     poly::BoundFn bound, poly::SampleBlockFn block) {
     GridWelder welder(grid);
     polygonizeGrid(grid, sample, progress, bound, block, welder);
-    IndexedMesh mesh = welder.finish(stats);
-    const VertexFaces around(mesh);
-    orientOutward(mesh, around, sample);
-    chooseDiagonals(mesh, around);
-    return mesh;
+    return finishWeldedMesh(welder, sample, stats);
 }
 
 } // namespace lv::exporter

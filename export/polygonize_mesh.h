@@ -12,6 +12,19 @@ namespace lv::exporter {
 // Called after each slice with the slice number (1..slices) and the number of slices.
 using MeshProgress = std::function<void(int slice, int slices)>;
 
+// Runs the polygonizer over grid, handing every polygon to emit in emission order, reporting
+// every slice to progress and asking stop (when set) after every slice. With a bound, blocks of
+// cells it proves to lie on one side are not sampled (polygonizePruned: the same polygons); with
+// block, the planes are sampled through it instead of sample (the same values).
+void polygonizeGrid(const MeshGrid& grid, poly::SampleFn sample, const MeshProgress& progress,
+                    poly::BoundFn bound, poly::SampleBlockFn block, poly::EmitPolygonFn emit,
+                    poly::StopRequestedFn stop = {});
+
+// The mesh welder has made of a run (GridWelder::finish), oriented outward by inside
+// (orientOutward) and with every quadrilateral's split chosen (chooseDiagonals).
+IndexedMesh finishWeldedMesh(GridWelder& welder, poly::SampleFn inside,
+                             GridWeldStats* stats = nullptr);
+
 // The polygons of the zero level of sample (F >= 0 inside) in emission order. Nothing for an
 // unusable grid (a count below 1, min > max). With a bound, blocks of cells it proves to lie
 // on one side are not sampled; the polygons are the same (polygonizePruned). When block is set

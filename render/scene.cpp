@@ -5,8 +5,8 @@
 #include <new>
 #include <unordered_map>
 
+#include "export/object_polygons.h"
 #include "model/grid_sampler.h"
-#include "polygonize/pruned_polygonizer.h"
 
 namespace lv::render {
 
@@ -198,42 +198,18 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
         meshes_.reserve(static_cast<std::size_t>(model.count()));
         for (int i = 0; i < model.count(); ++i) {
             const model::ModelObject& object = model.object(i);
-            model::EvalSlot& slot = model.slots()[static_cast<std::size_t>(i)];
             meshes_.emplace_back();
             ObjectMesh& mesh = meshes_.back();
-            auto sample = [&slot](float x, float y, float z) {
-                return model::evaluateAt(slot, x, y, z);
-            };
-            model::GridSampler sampler(slot);
-            // Blocks of cells that interval bounds prove to lie on one side are not sampled
-            // unless pruning is switched off; the points the others read go to the sampler
-            // plane by plane, and the polygons are those of the plain run.
-            auto bound = [&sampler](const float lo[3], const float hi[3]) {
-                return sampler.valueBound(lo, hi);
-            };
-            auto block = [&sampler](const poly::SampleBlock& b) { sampler.sample(b); };
+            // The same polygons as the mesh export's, pruned unless pruning is switched off.
             auto emit = [&mesh](const double* xs, const double* ys, const double* zs, int n) {
                 mesh.addPolygon(xs, ys, zs, n);
             };
-            auto slice = [&sliceDone](void*, int) {
+            auto slice = [&sliceDone](int, int) {
                 if (sliceDone) sliceDone();
             };
             auto stop = [&stopRequested] { return stopRequested && stopRequested(); };
-            const model::BoundingBox& box = model::effectiveBox(object, model.settings);
-            poly::PolygonizeRequest request;
-            request.xmin = box.xmin, request.xmax = box.xmax;
-            request.ymin = box.ymin, request.ymax = box.ymax;
-            request.zmin = box.zmin, request.zmax = box.zmax;
-            request.nx = object.grid[0], request.ny = object.grid[1], request.nz = object.grid[2];
-            request.sample = sample;
-            request.sample_block = block;
-            request.emit_polygon = emit;
-            request.slice_done = slice;
-            request.stop_requested = stop;
-            request.context = this;
-            poly::BoundFn bounds;
-            if (model::samplingPrunes()) bounds = bound;
-            poly::polygonizePruned(request, bounds);
+            exporter::polygonizeObject(model, i, {model::samplingPrunes(), true}, emit, slice,
+                                       stop);
             if (stop()) return false;
             finishMesh(mesh, quality_.gouraud);
             mesh.colour = {channelOf(object.polyColour.red), channelOf(object.polyColour.green),

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "export/model_mesh.h"
+#include "model/grid_sampler.h"
 #include "render/frame_window.h"
 #include "tests/render/render_test_models.h"
 
@@ -158,6 +160,47 @@ TEST(SceneBuild, PolygonizesEachObjectOverItsOwnBoxWithProgressPerSlice) {
     for (float v : scene.meshes()[1].vertices) low = std::min(low, v);
     EXPECT_LT(low, -4.0f);
     EXPECT_EQ(scene.meshes()[2].polygonCount(), 0);
+}
+
+TEST(SceneBuild, MeshesHoldThePolygonsOfTheMeshExportInItsOrder) {
+    model::Model m;
+    addBall(m, "fine", 44); // fine enough for bounds to prune blocks
+    model::ModelObject& own = addBall(m, "own", 6);
+    own.customBox = 1;
+    own.ownBox = {0, 0, 0, 10, 10, 10};
+    own.grid = {6, 7, 9};
+    const bool pruning = model::samplingPrunes();
+    for (bool prune : {true, false}) {
+        model::setSamplingPrunes(prune);
+        ASSERT_EQ(m.prepareFrame(0, 0, 0, 0), 1);
+        SceneView scene;
+        ASSERT_TRUE(scene.create(m));
+        ASSERT_TRUE(scene.build(m, {}));
+        exporter::ModelMeshOptions options;
+        options.raw = true;
+        options.prune = prune;
+        const exporter::ModelMesh exported = exporter::polygonizeModel(m, options);
+        m.releaseFrame();
+        std::vector<float> vertices;
+        std::vector<std::uint8_t> sizes;
+        for (const ObjectMesh& mesh : scene.meshes()) {
+            vertices.insert(vertices.end(), mesh.vertices.begin(), mesh.vertices.end());
+            sizes.insert(sizes.end(), mesh.polygonSizes.begin(), mesh.polygonSizes.end());
+        }
+        std::vector<float> expected;
+        std::vector<std::uint8_t> expectedSizes;
+        for (const exporter::MeshPolygon& p : exported.polygons.polygons) {
+            expectedSizes.push_back(static_cast<std::uint8_t>(p.count));
+            for (int k = 0; k < p.count; ++k)
+                expected.insert(expected.end(), {static_cast<float>(p.v[k].x),
+                                                 static_cast<float>(p.v[k].y),
+                                                 static_cast<float>(p.v[k].z)});
+        }
+        EXPECT_GT(scene.meshes()[0].polygonCount(), 1000);
+        EXPECT_EQ(sizes, expectedSizes);
+        EXPECT_EQ(vertices, expected);
+    }
+    model::setSamplingPrunes(pruning);
 }
 
 TEST(SceneBuild, RefusesAnUnpreparedModel) {
