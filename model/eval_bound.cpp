@@ -83,7 +83,18 @@ bool boundAt(const EvalSlot& slot, const float lo[3], const float hi[3], lang::I
     made.made = false;
     made.shorter = false;
     ++scratch.depth;
-    if (level) *level = slotLevel;
+    if (!level) return true;
+    // Where this box decides nothing, its program is the one it was bounded with: the level of
+    // that one serves (none for the object's own code).
+    bool decides = false;
+    for (std::int8_t d : made.decisions)
+        if (d == lang::kFirstWins || d == lang::kSecondWins || d == lang::kJumps ||
+            d == lang::kFallsThrough) {
+            decides = true;
+            break;
+        }
+    if (decides) *level = slotLevel;
+    else if (from > 0) *level = scratch.levels[from - 1];
     return true;
 }
 

@@ -54,9 +54,10 @@ bool boundAt(const EvalSlot& slot, const float lo[3], const float hi[3], lang::I
 // the box of an earlier call whose bound was proven (with the same other values), the program
 // shortened by that bound's decided min and max instructions is bounded instead: the same
 // values at every point there, so the result stays sound.
-// With level, it is also given the level of the box where the bound is proven and
-// kMaxBoundLevels allow one more (else the innermost level that holds the box, or null): its
-// program() evaluates the object exactly at every point of the box.
+// With level, where the bound is proven, it is also given a level whose program() evaluates
+// the object exactly at every point of the box: the box's own (kMaxBoundLevels allowing one
+// more), or that of the program it was bounded with where it decides nothing; null where
+// that is the object's own code.
 bool boundAt(const EvalSlot& slot, const float lo[3], const float hi[3], lang::Interval& out,
              BoundScratch& scratch, std::shared_ptr<BoundLevel>* level = nullptr);
 

@@ -52,9 +52,11 @@ public:
     }
 
     // The tokens of the cells of slice i, as slice gives their sides: 0 for none, else one more
-    // than a number that token() turns into the token. Valid as long as slice(i).
+    // than a number that token() turns into the token; null where no cell of its slab has one.
+    // Valid as long as slice(i).
     const std::uint32_t* tokens(int i) {
         const Slab& s = slab((i - 1) / height_);
+        if (s.tokens.empty()) return nullptr;
         const int local = (i - 1) % height_;
         return s.token.data() + static_cast<std::size_t>(local) * r_.ny * r_.nx;
     }
@@ -67,7 +69,7 @@ private:
     struct Slab {
         int index;
         std::vector<std::int8_t> side;
-        std::vector<std::uint32_t> token;
+        std::vector<std::uint32_t> token; // written only once tokens holds one
         std::vector<std::shared_ptr<const void>> tokens; // held while the slab is kept
     };
 
@@ -84,7 +86,6 @@ private:
         const std::size_t cells =
             static_cast<std::size_t>(std::min(height_, r_.nz)) * r_.nx * r_.ny;
         s.side.assign(cells, 0);
-        s.token.assign(cells, 0);
         s.tokens.clear();
         // Blocks four times as wide as the slab is high come first: where a bound decides
         // parts of the object for all of them, the blocks inside run less of it.
@@ -111,16 +112,18 @@ private:
         const int proven = boundSide(bound);
         const int base = (s.index * height_) + 1;
         if (proven != 0) {
+            std::int8_t* side = s.side.data();
             for (int i = i0; i <= i1; ++i)
                 for (int j = j0; j <= j1; ++j)
-                    for (int k = k0; k <= k1; ++k)
-                        s.side[(static_cast<std::size_t>(i - base) * r_.ny + (j - 1)) * r_.nx +
-                               (k - 1)] = static_cast<std::int8_t>(proven);
+                    std::fill_n(side + (static_cast<std::size_t>(i - base) * r_.ny + (j - 1)) *
+                                           r_.nx + (k0 - 1),
+                                k1 - k0 + 1, static_cast<std::int8_t>(proven));
             if (options_.skipped_block) options_.skipped_block(i0, i1, j0, j1, k0, k1, proven > 0);
             return;
         }
         std::uint32_t token = inherited;
         if (bound.proven && bound.token) {
+            if (s.tokens.empty()) s.token.assign(s.side.size(), 0);
             s.tokens.push_back(std::move(bound.token));
             token = static_cast<std::uint32_t>(s.tokens.size());
         }
@@ -166,15 +169,17 @@ public:
         wantedTokens_.clear();
         side_.resize(total);
         for (int p = 0; p < b.planes; ++p) classifyPlane(b, p);
-        const std::size_t planes = static_cast<std::size_t>(b.planes);
+        const std::int8_t* side = side_.data();
+        for (std::size_t n = 0; n < total; ++n)
+            if (side[n] == 0) wanted_.push_back(n);
         bool anyToken = false;
-        for (std::size_t n = 0; n < total; ++n) {
-            if (side_[n] != 0) continue;
-            wanted_.push_back(n);
-            const void* token = tokenAt(n % planes, n / planes);
-            wantedTokens_.push_back(token);
-            anyToken = anyToken || token != nullptr;
-        }
+        for (int p = 0; p < b.planes; ++p)
+            for (const Touch* t : {around_[static_cast<std::size_t>(p)].below,
+                                   around_[static_cast<std::size_t>(p)].above})
+                anyToken = anyToken || (t && !t->token.empty());
+        const std::size_t planes = static_cast<std::size_t>(b.planes);
+        for (std::size_t k = 0; anyToken && k < wanted_.size(); ++k)
+            wantedTokens_.push_back(tokenAt(wanted_[k] % planes, wanted_[k] / planes));
         const std::size_t count = wanted_.size();
         stats_.evaluated += static_cast<long long>(count);
         stats_.skipped += static_cast<long long>(total - count);
@@ -202,7 +207,7 @@ private:
     struct Touch {
         int slice = -1;
         std::vector<std::int8_t> side;
-        std::vector<std::uint32_t> token; // numbers for CellSides::token
+        std::vector<std::uint32_t> token; // numbers for CellSides::token; empty where none
     };
 
     // side_ for the points of plane p of the block: 0 where a cell around the point is
@@ -216,17 +221,20 @@ private:
         around_[static_cast<std::size_t>(p)] = {below, above};
         const std::size_t points = static_cast<std::size_t>(b.rows) * b.cols;
         const std::size_t planes = static_cast<std::size_t>(b.planes);
+        const std::int8_t* under = below ? below->side.data() : nullptr;
+        const std::int8_t* over = above ? above->side.data() : nullptr;
+        std::int8_t* out = side_.data() + p;
         for (std::size_t n = 0; n < points; ++n) {
-            std::int8_t side = below ? below->side[n] : above->side[n];
-            if (below && above && above->side[n] == 0) side = 0;
-            side_[n * planes + static_cast<std::size_t>(p)] = side;
+            std::int8_t side = under ? under[n] : over[n];
+            if (under && over && over[n] == 0) side = 0;
+            out[n * planes] = side;
         }
     }
 
     // The token of a visited cell around point n of plane p of the block (classified), or null.
     const void* tokenAt(std::size_t p, std::size_t n) {
         for (const Touch* t : {around_[p].below, around_[p].above})
-            if (t && t->side[n] == 0 && t->token[n] != 0)
+            if (t && !t->token.empty() && t->side[n] == 0 && t->token[n] != 0)
                 return sides_.token(t->slice, t->token[n]);
         return nullptr;
     }
@@ -242,9 +250,10 @@ private:
         t.slice = i;
         const int nx = r_.nx, ny = r_.ny, cols = nx + 1;
         t.side.resize(static_cast<std::size_t>(ny + 1) * cols);
-        t.token.assign(t.side.size(), 0);
         const std::int8_t* cells = sides_.slice(i);
         const std::uint32_t* tokens = sides_.tokens(i);
+        t.token.clear();
+        if (tokens) t.token.resize(t.side.size(), 0);
         for (int row = 0; row <= ny; ++row) { // the side of one cell holding the point
             const std::int8_t* line = cells + static_cast<std::size_t>(std::min(row, ny - 1)) * nx;
             std::int8_t* out = t.side.data() + static_cast<std::size_t>(row) * cols;
@@ -254,14 +263,16 @@ private:
         for (int j = 0; j < ny; ++j) { // the corners of every visited cell
             const std::size_t first = static_cast<std::size_t>(j) * nx;
             const std::int8_t* line = cells + first;
-            const std::uint32_t* numbers = tokens + first;
             std::int8_t* out = t.side.data() + static_cast<std::size_t>(j) * cols;
+            for (int k = 0; k < nx; ++k)
+                if (line[k] == 0) out[k] = out[k + 1] = out[k + cols] = out[k + cols + 1] = 0;
+            if (!tokens) continue;
+            const std::uint32_t* numbers = tokens + first;
             std::uint32_t* token = t.token.data() + static_cast<std::size_t>(j) * cols;
             for (int k = 0; k < nx; ++k) {
-                if (line[k] != 0) continue;
-                out[k] = out[k + 1] = out[k + cols] = out[k + cols + 1] = 0;
                 const std::uint32_t own = numbers[k];
-                if (own != 0) token[k] = token[k + 1] = token[k + cols] = token[k + cols + 1] = own;
+                if (line[k] == 0 && own != 0)
+                    token[k] = token[k + 1] = token[k + cols] = token[k + cols + 1] = own;
             }
         }
         return t;
