@@ -33,6 +33,11 @@ public:
     explicit GridWelder(const MeshGrid& grid);
     void operator()(const double* xs, const double* ys, const double* zs, int count);
 
+    // The vertex a point of a polygon becomes as it is emitted, before finish's mends:
+    // crossings on one grid edge are one vertex, so are equal points elsewhere. Vertices are
+    // numbered from 0 in order of first use; polygons handed over number theirs the same way.
+    std::uint32_t vertexOf(double x, double y, double z);
+
     // The welded mesh, after the mends that make closed surfaces closed 2-manifolds:
     // - crossings closer than 0.001 in every coordinate are joined (the polygonizer drops such a
     //   vertex inside one cell, which would leave a sliver hole beside it), and faces that the
@@ -44,7 +49,6 @@ public:
     IndexedMesh finish(GridWeldStats* stats = nullptr);
 
 private:
-    std::uint32_t vertexOf(double x, double y, double z);
     std::uint64_t keyOf(double x, double y, double z, bool& nearCorner, std::uint64_t& corner);
     std::uint32_t lookup(std::uint64_t key, double x, double y, double z);
     void grow();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
-#include <unordered_map>
 
 #include "export/object_polygons.h"
 #include "model/grid_sampler.h"
@@ -36,52 +35,36 @@ Vec3 newellNormal(const std::vector<float>& v, std::size_t first, int count) {
         count, [&](int i) { return vertexAt(v, first + static_cast<std::size_t>(i)); });
 }
 
-// Welds vertices that lie within a small fraction of the mesh's extent of each other.
-struct WeldKey {
-    long long x, y, z;
-    bool operator==(const WeldKey&) const = default;
-};
-
-struct WeldHash {
-    std::size_t operator()(const WeldKey& k) const {
-        std::size_t h = static_cast<std::size_t>(k.x) * 0x9E3779B97F4A7C15ull;
-        h ^= static_cast<std::size_t>(k.y) + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2);
-        h ^= static_cast<std::size_t>(k.z) + 0x94D049BB133111EBull + (h << 6) + (h >> 2);
-        return h;
+// The welded vertex of every emitted one: the mesh's own numbering, or, for polygons added
+// without a welder, one through a welder without grid, which joins only equal points.
+std::vector<std::uint32_t> weldedVertices(const ObjectMesh& mesh) {
+    const std::size_t vertexCount = mesh.vertices.size() / 3;
+    if (mesh.welded.size() == vertexCount) return mesh.welded;
+    exporter::GridWelder equalPoints(exporter::MeshGrid{0, 0, 0, 0, 0, 0, 0, 0, 0});
+    std::vector<std::uint32_t> welded(vertexCount);
+    for (std::size_t i = 0; i < vertexCount; ++i) {
+        const Vec3 at = vertexAt(mesh.vertices, i);
+        welded[i] = equalPoints.vertexOf(at.x, at.y, at.z);
     }
-};
-
-double weldQuantum(const std::vector<float>& v) {
-    float lo = v[0], hi = v[0];
-    for (float f : v) lo = std::min(lo, f), hi = std::max(hi, f);
-    double extent = static_cast<double>(hi) - lo;
-    return extent > 0.0 ? extent * 1e-6 : 1e-6;
+    return welded;
 }
 
 // Smooth normal of every emitted vertex: the area-weighted sum of the normals of the polygons
-// that share its (welded) position, each turned to agree with the sum so far, since neighbouring
+// that share its welded vertex, each turned to agree with the sum so far, since neighbouring
 // polygons may wind in opposite senses.
 std::vector<Vec3> smoothNormals(const ObjectMesh& mesh, const std::vector<Vec3>& faceNormals) {
-    std::size_t vertexCount = mesh.vertices.size() / 3;
-    std::vector<int> weldIndex(vertexCount);
+    const std::vector<std::uint32_t> welded = weldedVertices(mesh);
     std::vector<Vec3> sums;
-    std::unordered_map<WeldKey, int, WeldHash> welded;
-    welded.reserve(vertexCount);
-    double q = weldQuantum(mesh.vertices);
     std::size_t vertex = 0;
     for (std::size_t p = 0; p < mesh.polygonSizes.size(); ++p)
         for (int i = 0; i < mesh.polygonSizes[p]; ++i, ++vertex) {
-            Vec3 at = vertexAt(mesh.vertices, vertex);
-            WeldKey key{std::llround(at.x / q), std::llround(at.y / q), std::llround(at.z / q)};
-            auto [it, added] = welded.try_emplace(key, static_cast<int>(sums.size()));
-            if (added) sums.push_back({});
-            weldIndex[vertex] = it->second;
-            Vec3& sum = sums[static_cast<std::size_t>(it->second)];
+            const std::size_t w = welded[vertex];
+            if (w >= sums.size()) sums.resize(w + 1);
+            Vec3& sum = sums[w];
             sum = dot(sum, faceNormals[p]) < 0.0 ? sum - faceNormals[p] : sum + faceNormals[p];
         }
-    std::vector<Vec3> normals(vertexCount);
-    for (std::size_t i = 0; i < vertexCount; ++i)
-        normals[i] = normalized(sums[static_cast<std::size_t>(weldIndex[i])]);
+    std::vector<Vec3> normals(welded.size());
+    for (std::size_t i = 0; i < welded.size(); ++i) normals[i] = normalized(sums[welded[i]]);
     return normals;
 }
 
@@ -117,6 +100,14 @@ void ObjectMesh::addPolygon(const double* xs, const double* ys, const double* zs
         vertices.push_back(static_cast<float>(zs[i]));
     }
     polygonSizes.push_back(static_cast<std::uint8_t>(count));
+}
+
+void ObjectMesh::addPolygon(const double* xs, const double* ys, const double* zs, int count,
+                            exporter::GridWelder& welder) {
+    const std::size_t before = polygonSizes.size();
+    addPolygon(xs, ys, zs, count);
+    if (polygonSizes.size() == before) return;
+    for (int i = 0; i < count; ++i) welded.push_back(welder.vertexOf(xs[i], ys[i], zs[i]));
 }
 
 void finishMesh(ObjectMesh& mesh, bool gouraud) {
@@ -200,9 +191,15 @@ bool SceneView::build(model::Model& model, const std::function<void()>& sliceDon
             const model::ModelObject& object = model.object(i);
             meshes_.emplace_back();
             ObjectMesh& mesh = meshes_.back();
-            // The same polygons as the mesh export's, pruned unless pruning is switched off.
-            auto emit = [&mesh](const double* xs, const double* ys, const double* zs, int n) {
-                mesh.addPolygon(xs, ys, zs, n);
+            // The same polygons as the mesh export's, pruned unless pruning is switched off;
+            // Gouraud shading averages normals over the vertices the export's welder joins.
+            exporter::GridWelder welder(exporter::objectMeshGrid(object, model.settings));
+            const bool weld = quality_.gouraud;
+            auto emit = [&](const double* xs, const double* ys, const double* zs, int n) {
+                if (weld)
+                    mesh.addPolygon(xs, ys, zs, n, welder);
+                else
+                    mesh.addPolygon(xs, ys, zs, n);
             };
             auto slice = [&sliceDone](int, int) {
                 if (sliceDone) sliceDone();

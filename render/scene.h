@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "export/grid_mesh.h"
 #include "model/model.h"
 #include "render/scene_math.h"
 
@@ -44,6 +45,9 @@ struct ObjectMesh {
     // As emitted: vertices (x, y, z) of all polygons one after another; polygonSizes 3 or 4.
     std::vector<float> vertices;
     std::vector<std::uint8_t> polygonSizes;
+    // The welded vertex of each emitted one (GridWelder::vertexOf), shared where polygons meet;
+    // empty when the polygons were added without a welder: finishMesh then welds equal points.
+    std::vector<std::uint32_t> welded;
     // Drawing arrays (finishMesh): triangles, three floats per vertex in each array.
     std::vector<float> positions;
     std::vector<float> normals;     // the normal lit with: face normal (flat) or smooth
@@ -57,11 +61,14 @@ struct ObjectMesh {
     int triangleVertexCount() const { return static_cast<int>(positions.size() / 3); }
     // Appends one polygon of count vertices (3 or 4; others and non-finite ones are dropped).
     void addPolygon(const double* xs, const double* ys, const double* zs, int count);
+    // The same, numbering the vertices of a kept polygon through welder into welded.
+    void addPolygon(const double* xs, const double* ys, const double* zs, int count,
+                    exporter::GridWelder& welder);
 };
 
 // Makes mesh's drawing arrays from its polygons: triangles (quads split along 0-2), polygon
 // edges, and normals for flat shading (face normals) or Gouraud shading (normals averaged over
-// the polygons that meet at a vertex, each polygon's copy turned to its own side).
+// the polygons that meet at a welded vertex, each polygon's copy turned to its own side).
 void finishMesh(ObjectMesh& mesh, bool gouraud);
 
 // The object transform relative to the model frame: scale by |s|, rotate about X, then Y, then

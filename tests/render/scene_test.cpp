@@ -124,6 +124,34 @@ TEST(SceneMesh, NormalsFaceEachPolygonsOwnSideWhateverTheWinding) {
     }
 }
 
+TEST(SceneMesh, GouraudJoinsTheCrossingsOfOneGridEdgeWhateverTheirRounding) {
+    // Two triangles at right angles meet at a crossing of the grid edge y = z = 0, which each
+    // computed with its own rounding (apart even in single precision).
+    const double x = 0.3, nextX = std::nextafter(0.3f, 1.0f);
+    const double xa[] = {x, 1, 1}, ya[] = {0, 0, 1}, za[] = {0, 0, 0};
+    const double xb[] = {nextX, 1, 1}, yb[] = {0, 0, 0}, zb[] = {0, 0, 1};
+    for (bool welded : {true, false}) {
+        exporter::GridWelder welder(exporter::MeshGrid{0, 0, 0, 1, 1, 1, 1, 1, 1});
+        ObjectMesh mesh;
+        if (welded) {
+            mesh.addPolygon(xa, ya, za, 3, welder);
+            mesh.addPolygon(xb, yb, zb, 3, welder);
+        } else { // without a welder only equal points are one
+            mesh.addPolygon(xa, ya, za, 3);
+            mesh.addPolygon(xb, yb, zb, 3);
+        }
+        finishMesh(mesh, true);
+        ASSERT_EQ(mesh.triangleVertexCount(), 6);
+        for (int corner : {0, 3}) { // the crossing's copy in each triangle
+            const Vec3 n{mesh.normals[corner * 3], mesh.normals[corner * 3 + 1],
+                         mesh.normals[corner * 3 + 2]};
+            const Vec3 f{mesh.faceNormals[corner * 3], mesh.faceNormals[corner * 3 + 1],
+                         mesh.faceNormals[corner * 3 + 2]};
+            EXPECT_NEAR(dot(n, f), welded ? std::sqrt(0.5) : 1.0, 1e-6) << corner;
+        }
+    }
+}
+
 TEST(SceneMesh, QuadsBecomeTwoTrianglesWithAnOutlineOfFourEdges) {
     ObjectMesh mesh;
     const double x[] = {0, 1, 1, 0}, y[] = {0, 0, 1, 1}, z[] = {0, 0, 0, 0};
