@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -221,6 +222,58 @@ TEST(PrunedPolygonizer, UnprovenBlocksAndNaNValuesAreSampledAsBefore) {
     EXPECT_EQ(pruned.polygons, plain.polygons);
     EXPECT_TRUE(isOrderedSubsequence(pruned, plain));
     EXPECT_GT(stats.skipped, 0);
+}
+
+// Tokens handed to the block sampler belong to proven boxes that hold their points, are alive
+// while the points are sampled, and leave the polygons as they are.
+TEST(PrunedPolygonizer, TokensGoWithPointsInsideTheirBoxes) {
+    struct Box {
+        float lo[3], hi[3];
+    };
+    const Ball ball{{0.2f, -0.1f, 0.3f}, 1.6f};
+    const Grid g{{-2, -2, -2}, {2, 2.3, 2}, {48, 44, 40}};
+    auto bound = [&](const float lo[3], const float hi[3]) {
+        ValueBound b = ball.bound(lo, hi);
+        // Finest blocks at x < 0 carry one, and whole slabs above z = 1, whose blocks inside
+        // inherit it; the others none.
+        if ((lo[0] < 0.0f && hi[0] - lo[0] < 0.5f) || lo[2] > 1.0f)
+            b.token = std::make_shared<Box>(Box{{lo[0], lo[1], lo[2]}, {hi[0], hi[1], hi[2]}});
+        return b;
+    };
+    long long tokened = 0, outside = 0, untokened = 0;
+    std::vector<double> polygons;
+    auto block = [&](const SampleBlock& b) {
+        const std::size_t planes = static_cast<std::size_t>(b.planes);
+        const std::size_t cols = static_cast<std::size_t>(b.cols);
+        const std::size_t n = b.points ? b.count : cols * static_cast<std::size_t>(b.rows) * planes;
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::size_t i = b.points ? b.points[k] : k;
+            const float p[3] = {b.xs[i / planes % cols], b.ys[i / planes / cols], b.zs[i % planes]};
+            b.values[i] = ball(p[0], p[1], p[2]);
+            const auto* box = b.tokens ? static_cast<const Box*>(b.tokens[k]) : nullptr;
+            if (!box) {
+                ++untokened;
+                continue;
+            }
+            ++tokened;
+            for (int a = 0; a < 3; ++a)
+                if (!(box->lo[a] <= p[a] && p[a] <= box->hi[a])) ++outside;
+        }
+    };
+    auto emit = [&](const double* xs, const double* ys, const double* zs, int count) {
+        polygons.push_back(count);
+        for (int k = 0; k < count; ++k) polygons.insert(polygons.end(), {xs[k], ys[k], zs[k]});
+    };
+    PolygonizeRequest r = requestFor(g);
+    r.sample_block = block;
+    r.emit_polygon = emit;
+    PruneOptions options;
+    options.minCells = 0;
+    polygonizePruned(r, bound, options);
+    EXPECT_GT(tokened, 1000);
+    EXPECT_GT(untokened, 1000);
+    EXPECT_EQ(outside, 0);
+    EXPECT_EQ(polygons, runOn(g, ball, {}).polygons);
 }
 
 TEST(PrunedPolygonizer, CoarseGridsAndEmptyBoundsRunPlain) {
