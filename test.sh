@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds every target with warnings as errors, AddressSanitizer and UndefinedBehaviorSanitizer,
-# then runs every test through ctest.
+# Builds every target (the benchmark programs too, which are only checked to list their
+# benchmarks) with warnings as errors, AddressSanitizer and UndefinedBehaviorSanitizer, then runs
+# every test through ctest.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/ensure-deps.sh
@@ -10,7 +11,7 @@ build=build-test
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLV_WERROR=ON -DLV_SANITIZE=ON \
-      -DLV_TESTS=ON "${launcher[@]}" >/dev/null
+      -DLV_TESTS=ON -DLV_BENCH=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
