@@ -211,7 +211,7 @@ TEST_F(ImageFilesTest, BitmapFileIsTheFileHeaderThenTheBlock) {
     const auto eight = PackedDib::fromBlock(infoBlock(4, 4, 8, 0, 0, 1024 + 16));
     ASSERT_TRUE(writeBitmapFile(file("b.bmp"), *eight, error)) << error;
     EXPECT_EQ(readU32(&test::readBytes(file("b.bmp"))[10]), 1078u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+    EXPECT_EQ(test::filesIn(dir_), 2);
 }
 
 TEST_F(ImageFilesTest, FailedWritesReportAndLeaveNothingBehind) {
@@ -226,7 +226,7 @@ TEST_F(ImageFilesTest, FailedWritesReportAndLeaveNothingBehind) {
     error.clear();
     EXPECT_FALSE(saveImage(file("none.bmp"), std::nullopt, error));
     EXPECT_EQ(error, "no rendered image");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    EXPECT_EQ(test::filesIn(dir_), 1);
 }
 
 TEST_F(ImageFilesTest, PngHoldsTheSamePixels) {

@@ -17,12 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int filesIn(const fs::path& folder) {
-    int n = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++n;
-    return n;
-}
-
 // Every writer chooses its format by the same reading of a name's extension.
 TEST(OutputPaths, OneExtensionRuleForEveryFormatChoice) {
     EXPECT_EQ(lowerExtension("out/Pic.PNG"), ".png");
@@ -69,12 +63,12 @@ TEST(OutputPaths, StagedFilesArePutInPlaceTogetherOrNotAtAll) {
         ASSERT_TRUE(staged.commit(error)) << error;
     }
     EXPECT_EQ(test::readBytes(dir.file("b.bmp")).size(), 5u);
-    EXPECT_EQ(filesIn(dir.path()), 2);
+    EXPECT_EQ(test::filesIn(dir.path()), 2);
     EXPECT_EQ(registeredTemporaryCount(), registered);
 
     // Dropped without commit: nothing of the run is left, the earlier files are untouched.
     { StagedOutputs staged; std::ofstream(staged.stage(dir.file("a.avi"))) << "new"; }
-    EXPECT_EQ(filesIn(dir.path()), 2);
+    EXPECT_EQ(test::filesIn(dir.path()), 2);
     EXPECT_EQ(test::readBytes(dir.file("a.avi")).size(), 5u);
 
     // A rename that fails (the target became a folder) removes the files not yet renamed.
@@ -89,7 +83,7 @@ TEST(OutputPaths, StagedFilesArePutInPlaceTogetherOrNotAtAll) {
     EXPECT_EQ(error.rfind("cannot write '" + dir.file("d.bmp") + "': ", 0), 0u) << error;
     EXPECT_TRUE(fs::exists(dir.file("c.bmp")));
     EXPECT_FALSE(fs::exists(dir.file("e.bmp")));
-    EXPECT_EQ(filesIn(dir.path()), 4); // a.avi, b.bmp, c.bmp and the folder d.bmp
+    EXPECT_EQ(test::filesIn(dir.path()), 4); // a.avi, b.bmp, c.bmp and the folder d.bmp
     EXPECT_EQ(registeredTemporaryCount(), registered);
 }
 

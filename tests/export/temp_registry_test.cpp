@@ -21,12 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int filesIn(const fs::path& folder) {
-    int n = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++n;
-    return n;
-}
-
 TEST(TempRegistry, SweepRemovesRegisteredFilesAndForgottenOnesStay) {
     test::ScratchDir dir;
     const int before = registeredTemporaryCount();
@@ -91,7 +85,7 @@ TEST(TempRegistry, ReplacingFileIsRegisteredOnlyWhileItsTemporaryExists) {
         EXPECT_EQ(registeredTemporaryCount(), before + 1);
         // A signal now would sweep the temporary away and leave the folder empty.
         removeRegisteredTemporaries();
-        EXPECT_EQ(filesIn(dir.path()), 0);
+        EXPECT_EQ(test::filesIn(dir.path()), 0);
     }
     EXPECT_EQ(registeredTemporaryCount(), before);
     ReplacingFile file;

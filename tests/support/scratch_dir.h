@@ -34,6 +34,13 @@ private:
     std::filesystem::path path_;
 };
 
+// How many entries folder holds.
+inline int filesIn(const std::filesystem::path& folder) {
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
+    return n;
+}
+
 inline std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
