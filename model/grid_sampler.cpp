@@ -215,8 +215,10 @@ void GridSampler::sample(const float* xs, int cols, const float* ys, int rows, c
                                            static_cast<std::size_t>(rows) *
                                            static_cast<std::size_t>(planes);
     if (total == 0) return;
+    // As evaluateAt: an object that cannot run fails every point, not counted as failures.
     if (!slot_.object || slot_.workspace.empty() ||
-        slot_.inputs.size() < static_cast<std::size_t>(slot_.object->xSize + slot_.object->aSize)) { // as evaluateAt: failed, not counted
+        slot_.inputs.size() <
+            static_cast<std::size_t>(slot_.object->xSize + slot_.object->aSize)) {
         if (!points) std::fill_n(values, total, failedEvaluationValue());
         for (std::size_t k = 0; points && k < total; ++k)
             values[points[k]] = failedEvaluationValue();
@@ -249,8 +251,8 @@ void GridSampler::sample(const float* xs, int cols, const float* ys, int rows, c
             if (end - begin >= size) {
                 cut(begin, end, groupPrograms_[g]);
             } else {
-                if (parts_.empty() || parts_.back().end != pieces_.size() ||
-                    pieces_.back().program == nullptr ||
+                // A new part after the in-order one, or once the last part is full.
+                if (parts_.empty() || pieces_.back().program == nullptr ||
                     pieces_.back().end - pieces_[parts_.back().first].first >= size)
                     parts_.push_back({pieces_.size(), pieces_.size(), 0, {}});
                 pieces_.push_back({begin, end, groupPrograms_[g]});

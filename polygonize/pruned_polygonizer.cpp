@@ -112,12 +112,8 @@ private:
         const int proven = boundSide(bound);
         const int base = (s.index * height_) + 1;
         if (proven != 0) {
-            std::int8_t* side = s.side.data();
-            for (int i = i0; i <= i1; ++i)
-                for (int j = j0; j <= j1; ++j)
-                    std::fill_n(side + (static_cast<std::size_t>(i - base) * r_.ny + (j - 1)) *
-                                           r_.nx + (k0 - 1),
-                                k1 - k0 + 1, static_cast<std::int8_t>(proven));
+            fillBlock(s.side.data(), base, i0, i1, j0, j1, k0, k1,
+                      static_cast<std::int8_t>(proven));
             if (options_.skipped_block) options_.skipped_block(i0, i1, j0, j1, k0, k1, proven > 0);
             return;
         }
@@ -129,13 +125,7 @@ private:
         }
         const int sub = size / 4;
         if (sub < kFinestBlock) {
-            if (token == 0) return;
-            for (int i = i0; i <= i1; ++i)
-                for (int j = j0; j <= j1; ++j)
-                    std::fill_n(s.token.data() +
-                                    (static_cast<std::size_t>(i - base) * r_.ny + (j - 1)) * r_.nx +
-                                    (k0 - 1),
-                                k1 - k0 + 1, token);
+            if (token != 0) fillBlock(s.token.data(), base, i0, i1, j0, j1, k0, k1, token);
             return;
         }
         const int high = std::min(height_, sub);
@@ -144,6 +134,18 @@ private:
                 for (int k = k0; k <= k1; k += sub)
                     refine(s, i, std::min(i1, i + high - 1), j, std::min(j1, j + sub - 1), k,
                            std::min(k1, k + sub - 1), sub, token);
+    }
+
+    // Sets the entries of the block's cells (1-based; slices from base on) in a slab's array
+    // laid out as side is.
+    template <class T>
+    void fillBlock(T* cells, int base, int i0, int i1, int j0, int j1, int k0, int k1,
+                   T value) const {
+        for (int i = i0; i <= i1; ++i)
+            for (int j = j0; j <= j1; ++j)
+                std::fill_n(cells + (static_cast<std::size_t>(i - base) * r_.ny + (j - 1)) *
+                                        r_.nx + (k0 - 1),
+                            k1 - k0 + 1, value);
     }
 
     const PolygonizeRequest& r_;
